@@ -12,6 +12,7 @@
 #include <QString>
 #include <memory>
 
+class CanBus;
 class CanSidePrivate;
 
 class CanSide
@@ -53,6 +54,9 @@ public:
     // Optional state file support: what a real module keeps across restarts.
     QJsonObject saveState() const;
     void restoreState(const QJsonObject &state);
+
+    // The bus itself, for in-process tests and tools.
+    CanBus *bus() const;
 
 private:
     std::unique_ptr<CanSidePrivate> d;
