@@ -475,7 +475,7 @@ QJsonObject CanModule::saveState() const
     for (const auto &run : m_flash.runs())
         runs.insert(QString::number(run.first, 16), QString::fromLatin1(run.second.toHex()));
     o.insert(QLatin1String("flash"), runs);
-    o.insert(QLatin1String("bootLoader"), m_mode == Mode::BootLoader);
+    o.insert(QLatin1String("bootLoader"), m_waitsInBootLoader);
     o.insert(QLatin1String("bitRate"), m_bitRateKbit);
     o.insert(QLatin1String("normalMemory"), QString::fromLatin1(m_normal.bytes.toHex()));
     o.insert(QLatin1String("internalMemory"), QString::fromLatin1(m_internal.bytes.toHex()));
