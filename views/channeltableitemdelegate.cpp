@@ -30,8 +30,10 @@ void ChannelTableItemDelegate::paint(QPainter *painter, const QStyleOptionViewIt
     painter->save();
 
     if (option.state & QStyle::State_Selected) {
-        // A frame rather than the highlight colour, so the status colours stay visible
-        // on neighbouring cells and the values stay readable.
+        // A frame rather than the highlight colour: the style may already have filled
+        // the cell with it, so put back the row's own background first.
+        const bool alternate = option.features & QStyleOptionViewItem::Alternate;
+        painter->fillRect(rect, option.palette.brush(alternate ? QPalette::AlternateBase : QPalette::Base));
         painter->setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
         painter->setBrush(Qt::NoBrush);
         painter->drawRect(QRectF(rect).adjusted(1, 1, -1, -1));
