@@ -1,0 +1,5 @@
+#include "basecontroller.h"
+
+BaseController::BaseController(QObject *parent) : QObject(parent) {}
+
+BaseController::~BaseController() = default;

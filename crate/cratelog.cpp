@@ -1,0 +1,3 @@
+#include "cratelog.h"
+
+Q_LOGGING_CATEGORY(lcCrate, "cratectl.crate")

@@ -1,0 +1,297 @@
+#include "snmpcontroller.h"
+
+#include "addresslocker.h"
+#include "cratelog.h"
+#include "messagebox.h"
+#include "product.h"
+#include "vexa_config.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QHostAddress>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#ifndef VEXA_INSTALL_LIBDIR_NAME
+#define VEXA_INSTALL_LIBDIR_NAME "lib"
+#endif
+
+namespace {
+
+const char libraryName[] = "WIENER_SNMP";
+
+SnmpController::FatalExitHandler &fatalExitHandler()
+{
+    static SnmpController::FatalExitHandler handler;
+    return handler;
+}
+
+} // namespace
+
+SnmpController::SnmpController(QObject *parent) : SnmpController(defaultLibraryCandidates(), parent) {}
+
+SnmpController::SnmpController(const QStringList &libraryCandidates, QObject *parent) : BaseController(parent)
+{
+    loadLibrary(libraryCandidates);
+}
+
+SnmpController::SnmpController(const WienerSnmpFunctions &functions, QObject *parent) : BaseController(parent)
+{
+    bind([&functions](const char *name) { return functions.symbol(name); }, QStringLiteral("in-process"));
+}
+
+SnmpController::~SnmpController()
+{
+    if (!m_address.isEmpty()) {
+        AddressLocker locker;
+        locker.unlock(m_address);
+    }
+    QMutexLocker locker(&m_mutex);
+    if (m_handle && m_functions.snmpClose) {
+        ++m_callCount;
+        m_functions.snmpClose(m_handle);
+    }
+    m_handle = nullptr;
+    // snmpCleanup is never called and the library stays loaded: other controllers
+    // of this process may still use it.
+}
+
+QStringList SnmpController::defaultLibraryCandidates()
+{
+    QStringList candidates{QString::fromLatin1(libraryName)};
+    const QString appDir = QCoreApplication::applicationDirPath();
+    if (!appDir.isEmpty()) {
+        candidates << QDir::cleanPath(appDir + QStringLiteral("/../lib/")) + QLatin1Char('/') +
+                          QLatin1String(libraryName);
+        const QString installLib = QDir::cleanPath(appDir + QStringLiteral("/../") +
+                                                   QLatin1String(VEXA_INSTALL_LIBDIR_NAME)) +
+                                   QLatin1Char('/') + QLatin1String(libraryName);
+        if (!candidates.contains(installLib))
+            candidates << installLib;
+    }
+    const QString buildLib = QStringLiteral(VEXA_BUILD_LIBDIR "/") + QLatin1String(libraryName);
+    if (!candidates.contains(buildLib))
+        candidates << buildLib;
+    return candidates;
+}
+
+void SnmpController::setFatalExitHandler(FatalExitHandler handler) { fatalExitHandler() = std::move(handler); }
+
+void SnmpController::fail(const QString &text)
+{
+    qCCritical(lcCrate).noquote() << text;
+    MessageBox::critical(nullptr, tr(Product::Title), text);
+    m_bound = false;
+    if (fatalExitHandler())
+        fatalExitHandler()(1);
+    else
+        std::exit(1);
+}
+
+void SnmpController::loadLibrary(const QStringList &candidates)
+{
+    for (const QString &candidate : candidates) {
+        m_library.setFileName(candidate);
+        if (m_library.load())
+            break;
+        qCDebug(lcCrate).noquote() << "cannot load" << candidate << ":" << m_library.errorString();
+    }
+    if (!m_library.isLoaded()) {
+        const QString name = candidates.isEmpty() ? QString::fromLatin1(libraryName) : candidates.first();
+        fail(tr("Error while loading shared library '%1' or one of it's dependencies!\n\n"
+                "Program will be terminated.")
+                 .arg(name));
+        return;
+    }
+    qCDebug(lcCrate).noquote() << m_library.fileName() << "loaded succesfully";
+    bind([this](const char *name) { return WienerSnmpFunctions::Symbol(m_library.resolve(name)); },
+         m_library.fileName());
+}
+
+void SnmpController::bind(const WienerSnmpFunctions::Resolver &resolver, const QString &libraryFile)
+{
+    m_libraryFileName = libraryFile;
+    if (const char *missing = m_functions.resolve(resolver)) {
+        fail(tr("Error while resolving function '%1' from shared library '%2'\n\n"
+                "Program will be terminated.")
+                 .arg(QString::fromLatin1(missing), libraryFile));
+        return;
+    }
+    int ready = 0;
+    {
+        QMutexLocker locker(&m_mutex);
+        ++m_callCount;
+        ready = m_functions.snmpInit();
+    }
+    if (!ready) {
+        QString error;
+        {
+            QMutexLocker locker(&m_mutex);
+            ++m_callCount;
+            error = QString::fromLatin1(m_functions.snmpGetLastError());
+        }
+        fail(tr("Error while initializing SNMP: \"%1\"\n\n"
+                "Most likely the WIENER-CRATE-MIB.txt is missing in /usr/share/snmp/mibs or too old.\n\n"
+                "Program will be terminated.")
+                 .arg(error));
+        return;
+    }
+    m_bound = true;
+}
+
+bool SnmpController::hasHandle() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_handle != nullptr;
+}
+
+bool SnmpController::canBeDeleted() { return true; }
+
+bool SnmpController::connectTo(QString address)
+{
+    {
+        AddressLocker locker;
+        locker.forceLock(address);
+    }
+    {
+        QMutexLocker locker(&m_mutex);
+        m_address = address;
+        if (m_bound) {
+            // A second connect through the same controller replaces the session; the
+            // old one is closed instead of being leaked.
+            if (m_handle) {
+                ++m_callCount;
+                m_functions.snmpClose(m_handle);
+                m_handle = nullptr;
+            }
+            const QByteArray latin1 = address.toLatin1();
+            ++m_callCount;
+            m_handle = m_functions.snmpOpen(latin1.constData());
+        }
+    }
+    qCDebug(lcCrate).noquote() << "snmpOpen" << address << (hasHandle() ? "gave a session" : "failed");
+    return isConnected();
+}
+
+QString SnmpController::address()
+{
+    QMutexLocker locker(&m_mutex);
+    return m_address;
+}
+
+bool SnmpController::setIpStaticAddress(QString address)
+{
+    if (!hasHandle())
+        return false;
+    {
+        AddressLocker locker;
+        locker.unlock(this->address());
+    }
+    // The library wants the first octet in the lowest byte; QHostAddress gives it in
+    // the highest. Text that is no IPv4 address goes out as 0 like "0.0.0.0".
+    QHostAddress host;
+    quint32 value = 0;
+    if (host.setAddress(address) && host.protocol() == QAbstractSocket::IPv4Protocol) {
+        const quint32 hostOrder = host.toIPv4Address();
+        value = ((hostOrder >> 24) & 0xFF) | ((hostOrder >> 8) & 0xFF00) | ((hostOrder << 8) & 0xFF0000) |
+                ((hostOrder << 24) & 0xFF000000u);
+    }
+    call(&WienerSnmpFunctions::setIpStaticAddress, int(value));
+    return true;
+}
+
+void SnmpController::setLiveInsertion(bool on) { Q_UNUSED(on) }
+
+bool SnmpController::isLiveInsertion() { return false; }
+
+QString SnmpController::busStatus()
+{
+    if (call(&WienerSnmpFunctions::getMainSwitch) != 0)
+        return tr("Bus status: <font color=\"blue\">OK");
+    return QStringLiteral("<font color=\"red\">") + tr("MPOD is powered off!");
+}
+
+QString SnmpController::connectionMessage() { return tr("Connected to %1. %2").arg(address(), busStatus()); }
+
+QStringList SnmpController::items() { return m_items; }
+
+bool SnmpController::isConnected()
+{
+    return !callText(&WienerSnmpFunctions::getPsSerialNumber).isEmpty();
+}
+
+QString SnmpController::getModuleDescription(int slot)
+{
+    return callText(&WienerSnmpFunctions::getModuleDescription, slot);
+}
+
+QVector<int> SnmpController::readIntRecord(IntRecordRead WienerSnmpFunctions::*member, int start, int size)
+{
+    QVector<int> values;
+    size = std::clamp(size, 0, WIENER_SNMP_MAX_VALUES);
+    QMutexLocker locker(&m_mutex);
+    auto fn = m_functions.*member;
+    if (!fn || !m_handle)
+        return values;
+    ++m_callCount;
+    const SnmpIntRecord *record = fn(m_handle, start, size);
+    if (!record)
+        return values;
+    const int count = std::clamp(record->count, 0, size);
+    values.reserve(count);
+    for (int i = 0; i < count; ++i)
+        values.append(record->value[i]);
+    return values;
+}
+
+QVector<double> SnmpController::readDoubleRecord(DoubleRecordRead WienerSnmpFunctions::*member, int start,
+                                                 int size)
+{
+    QVector<double> values;
+    size = std::clamp(size, 0, WIENER_SNMP_MAX_VALUES);
+    QMutexLocker locker(&m_mutex);
+    auto fn = m_functions.*member;
+    if (!fn || !m_handle)
+        return values;
+    ++m_callCount;
+    const SnmpDoubleRecord *record = fn(m_handle, start, size);
+    if (!record)
+        return values;
+    const int count = std::clamp(record->count, 0, size);
+    values.reserve(count);
+    for (int i = 0; i < count; ++i)
+        values.append(record->value[i]);
+    return values;
+}
+
+void SnmpController::writeIntRecord(IntRecordWrite WienerSnmpFunctions::*member, int start,
+                                    const QVector<int> &values)
+{
+    SnmpIntRecord record;
+    std::memset(&record, 0, sizeof(record));
+    record.count = std::min<int>(values.size(), WIENER_SNMP_MAX_VALUES);
+    std::copy_n(values.constBegin(), record.count, record.value);
+    QMutexLocker locker(&m_mutex);
+    auto fn = m_functions.*member;
+    if (!fn || !m_handle)
+        return;
+    ++m_callCount;
+    fn(m_handle, start, &record);
+}
+
+void SnmpController::writeDoubleRecord(DoubleRecordWrite WienerSnmpFunctions::*member, int start,
+                                       const QVector<double> &values)
+{
+    SnmpDoubleRecord record;
+    std::memset(&record, 0, sizeof(record));
+    record.count = std::min<int>(values.size(), WIENER_SNMP_MAX_VALUES);
+    std::copy_n(values.constBegin(), record.count, record.value);
+    QMutexLocker locker(&m_mutex);
+    auto fn = m_functions.*member;
+    if (!fn || !m_handle)
+        return;
+    ++m_callCount;
+    fn(m_handle, start, &record);
+}
