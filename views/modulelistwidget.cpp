@@ -15,18 +15,3 @@ QListWidgetItem *ModuleListWidget::addModule(const QString &address, int serialN
     addItem(item);
     return item;
 }
-
-int ModuleListWidget::serialNumberAt(int row) const
-{
-    const QListWidgetItem *entry = item(row);
-    return entry ? entry->data(Qt::UserRole).toInt() : -1;
-}
-
-int ModuleListWidget::rowOfSerialNumber(int serialNumber) const
-{
-    for (int row = 0; row < count(); ++row) {
-        if (item(row)->data(Qt::UserRole).toInt() == serialNumber)
-            return row;
-    }
-    return -1;
-}
