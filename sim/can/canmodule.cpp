@@ -311,7 +311,8 @@ QList<CanModule::Answer> CanModule::handleBootCommand(quint8 command)
         m_linesRejected = 0;
         break;
     case 0x06:
-        if (!m_staging.isEmpty()) {
+        // Repeated post-flash commands find nothing new to commit.
+        if (!m_staging.isEmpty() && !(m_staging == m_flash)) {
             m_flash = m_staging;
             ++m_commits;
             qCDebug(lcCan) << "slot" << m_slot << "committed" << m_flash.length() << "bytes, checksum"

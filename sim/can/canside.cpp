@@ -6,7 +6,8 @@
 #include <QJsonArray>
 #include <QLoggingCategory>
 
-Q_LOGGING_CATEGORY(lcCan, "cratesim.can")
+// Quiet unless asked for: a test driving thousands of frames must not fill the output pipe.
+Q_LOGGING_CATEGORY(lcCan, "cratesim.can", QtInfoMsg)
 
 namespace {
 // Base identifiers of every slot, in the order the tool addresses them.
