@@ -1,0 +1,6 @@
+#include "flashlogging.h"
+
+Q_LOGGING_CATEGORY(lcFlashSnmp, "crateflash.snmp")
+Q_LOGGING_CATEGORY(lcFlashTunnel, "crateflash.tunnel")
+Q_LOGGING_CATEGORY(lcFlashUpdate, "crateflash.update")
+Q_LOGGING_CATEGORY(lcFlashWindow, "crateflash.window")
