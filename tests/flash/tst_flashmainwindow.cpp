@@ -47,6 +47,13 @@ private:
         QTRY_COMPARE_WITH_TIMEOUT(table(w)->rowCount(), int(m_nodes.size()), 15000);
     }
 
+    static void connectAndWaitForLibrary(MainWindow &w)
+    {
+        child<QPushButton>(&w, "connect")->click();
+        QVERIFY(w.firmwareUpdate());
+        child<QPushButton>(&w, "disconnect")->click();
+    }
+
 private slots:
     void initTestCase()
     {
@@ -62,13 +69,6 @@ private slots:
         SimProbe probe(m_sim->address());
         m_nodes = probe.nodes();
         QVERIFY(m_nodes.size() >= 3);
-    }
-
-    void connectAndWaitForLibrary(MainWindow &w)
-    {
-        child<QPushButton>(&w, "connect")->click();
-        QVERIFY(w.firmwareUpdate());
-        child<QPushButton>(&w, "disconnect")->click();
     }
 
     void formHoldsEveryWidget()
@@ -302,6 +302,32 @@ private slots:
         QVERIFY(log->toPlainText().contains(QStringLiteral("SNMP session for host")));
         child<QPushButton>(&w, "clearLog")->click();
         QVERIFY(log->toPlainText().isEmpty());
+    }
+
+    void connectedWindowRendersTheTable()
+    {
+        // FLASH_SCREENSHOT=<file.png> keeps the picture (run under Xvfb for real fonts).
+        MainWindow w(QStringList{QStringLiteral("crateflash")});
+        w.resize(820, 860);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        connectAndWait(w);
+        QTest::qWait(700);
+        const QImage image = w.grab().toImage();
+        QCOMPARE(image.size(), w.size() * w.devicePixelRatio());
+        // The red boot-loader row is on screen.
+        const QTableWidget *t = table(w);
+        int bootRow = -1;
+        for (int row = 0; row < m_nodes.size(); ++row)
+            if (m_nodes.at(row).bootLoader)
+                bootRow = row;
+        QVERIFY(bootRow >= 0);
+        const QRect cell = t->visualRect(t->model()->index(bootRow, 1));
+        const QPoint centre = t->viewport()->mapTo(&w, cell.center() + QPoint(-cell.width() / 3, 0));
+        QCOMPARE(QColor(image.pixel(centre)), QColor(Qt::red));
+        const QString target = qEnvironmentVariable("FLASH_SCREENSHOT");
+        if (!target.isEmpty())
+            QVERIFY(image.save(target));
     }
 
     void closingTakesTwoSteps()
