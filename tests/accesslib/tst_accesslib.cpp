@@ -363,6 +363,42 @@ private slots:
         QCOMPARE(setModuleRampSpeedVoltage(m_handle, 4, 20.0), 20.0);
     }
 
+    void statusFromFaults()
+    {
+        // A forced trip (CRATESIM-MIB): library bit 2, the channel is off.
+        const int tripChannel = 6; // slot 0, row 7
+        QCOMPARE(setOutputVoltage(m_handle, tripChannel, 100.0), 100.0);
+        QCOMPARE(setChannelSwitch(m_handle, tripChannel, 1), 1);
+        QTRY_VERIFY_WITH_TIMEOUT((getChannelStatus(m_handle, tripChannel) >> 7) & 1, 5000);
+        QVERIFY2(m_control->set(QStringLiteral("CRATESIM-MIB::cratesimChannelTrip.7"), 'i', 1), qPrintable(m_control->errorString()));
+        QTRY_VERIFY_WITH_TIMEOUT((getChannelStatus(m_handle, tripChannel) >> 2) & 1, 5000);
+        QCOMPARE((getChannelStatus(m_handle, tripChannel) >> 7) & 1, 0);
+        QCOMPARE(setChannelSwitch(m_handle, tripChannel, 10), 10); // clear events
+        QTRY_COMPARE_WITH_TIMEOUT((getChannelStatus(m_handle, tripChannel) >> 2) & 1, 0, 5000);
+
+        // The external inhibit input: library bit 6.
+        const int inhibitChannel = 7; // slot 0, row 8
+        QVERIFY(m_control->set(QStringLiteral("CRATESIM-MIB::cratesimChannelInhibit.8"), 'i', 1));
+        QTRY_VERIFY_WITH_TIMEOUT((getChannelStatus(m_handle, inhibitChannel) >> 6) & 1, 5000);
+        QVERIFY(m_control->set(QStringLiteral("CRATESIM-MIB::cratesimChannelInhibit.8"), 'i', 0));
+        QCOMPARE(setChannelSwitch(m_handle, inhibitChannel, 10), 10);
+        QTRY_COMPARE_WITH_TIMEOUT((getChannelStatus(m_handle, inhibitChannel) >> 6) & 1, 0, 5000);
+    }
+
+    // Every channel status is the agent's octets read as little-endian bytes.
+    void statusesAreTheAgentsOctets()
+    {
+        const SnmpIntRecord record = *getMultipleChannelStatuses(m_handle, 100, 32);
+        QCOMPARE(record.count, 32);
+        for (int ch = 0; ch < 32; ++ch) {
+            const QByteArray octets = m_control->get(obj("outputStatus", 100 + ch + 1)).toByteArray();
+            int expected = 0;
+            for (int i = 0; i < octets.size() && i < 4; ++i)
+                expected |= int(uchar(octets.at(i))) << (8 * i);
+            QCOMPARE(record.value[ch], expected);
+        }
+    }
+
     // ------------------------------------------------------------ multiple channels
 
     void multipleReadsAreOneRequest_data()
@@ -434,17 +470,17 @@ private slots:
             voltages.value[i] = 10.0 + i;
         SnmpDoubleRecord answer{};
         QCOMPARE(requestsFor([&] { answer = *setMultipleOutputVoltages(m_handle, start, &voltages); }), 1);
-        QCOMPARE(answer.count, size);
+        QVERIFY2(answer.count == size, snmpGetLastError());
         for (int i = 0; i < size; ++i)
             QCOMPARE(m_control->get(obj("outputVoltage", start + i + 1)).toDouble(), 10.0 + i);
 
         SnmpDoubleRecord currents{};
         currents.count = size;
         for (int i = 0; i < size; ++i)
-            currents.value[i] = 0.0001 * (i + 1);
+            currents.value[i] = 0.00001 * (i + 1); // within the 1 mA of the 32-channel module
         QCOMPARE(requestsFor([&] { answer = *setMultipleOutputCurrents(m_handle, start, &currents); }), 1);
-        QCOMPARE(answer.count, size);
-        QCOMPARE(float(m_control->get(obj("outputCurrent", start + size)).toDouble()), float(0.0001 * size));
+        QVERIFY2(answer.count == size, snmpGetLastError());
+        QCOMPARE(float(m_control->get(obj("outputCurrent", start + size)).toDouble()), float(0.00001 * size));
 
         SnmpIntRecord ints{};
         ints.count = size;
