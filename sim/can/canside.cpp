@@ -35,6 +35,9 @@ void CanSide::addModule(const ModuleConfig &config)
         qCWarning(lcCan) << "module in slot" << config.slot << "has no CAN identifier";
         return;
     }
+    // Low-voltage modules are not on the high-voltage modules' CAN bus.
+    if (config.json.value(QLatin1String("kind")).toString() == QLatin1String("lv"))
+        return;
     const QJsonObject can = config.json.value(QLatin1String("can")).toObject();
     const QList<quint16> &bases = SlotBases[config.slot];
     const int boards = qBound(1, can.value(QLatin1String("boards")).toInt(1), int(bases.size()));
