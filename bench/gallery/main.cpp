@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -18,6 +19,8 @@
 #include <QPainter>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <cstdio>
 
 namespace {
 
@@ -99,6 +102,51 @@ void fillTable(ChannelTable *table)
     table->setCurrentCell(4, 0);
 }
 
+// One refresh tick as the main window does it: every cell of every row written
+// anew, then the table repainted. Prints the mean and worst time per tick.
+int timeRefreshes(int ticks)
+{
+    ticks = qMax(1, ticks);
+    ChannelTable table;
+    table.setAlternatingRowColors(true);
+    table.setChannelCount(32);
+    table.setVoltageUnitHeaders(QStringLiteral("V"));
+    table.setCurrentUnitHeaders(QStringLiteral("mA"));
+    table.resize(1000, 32 * 20 + 40);
+    table.show();
+    QElapsedTimer settle; // let the window be mapped so repaint() really paints
+    settle.start();
+    while (settle.elapsed() < 300)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    ChannelControl control;
+    control.setSetON(true);
+    QElapsedTimer timer;
+    qint64 worst = 0;
+    qint64 total = 0;
+    qint64 writes = 0;
+    for (int tick = 0; tick < ticks; ++tick) {
+        timer.start();
+        for (int row = 0; row < 32; ++row) {
+            const double v = 1000.0 + row + tick * 0.1;
+            table.setCell(row, 0, volts(v), Qt::white);
+            table.setCell(row, 1, volts(v - 0.3), Qt::white);
+            table.setDelayedTrip(row, row % 5 == 0);
+            table.setCell(row, 3, milliamps(0.5), Qt::white);
+            table.setCell(row, 4, milliamps(0.1 + row * 0.001), Qt::white);
+            table.setChannelStatus(row, control, statusOf({ChannelStatus::F_isON, ChannelStatus::F_isCV}));
+        }
+        writes += timer.nsecsElapsed();
+        table.repaint();
+        const qint64 ns = timer.nsecsElapsed();
+        total += ns;
+        worst = qMax(worst, ns);
+    }
+    std::printf("gallery: %d refreshes of 32 channels (write + repaint): mean %.3f ms (writes %.3f ms), "
+                "worst %.3f ms\n",
+                ticks, double(total) / ticks / 1e6, double(writes) / ticks / 1e6, double(worst) / 1e6);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -110,7 +158,13 @@ int main(int argc, char *argv[])
     QCommandLineOption screenshot(QStringLiteral("screenshot"), QStringLiteral("Save the window to <file> and quit."),
                                   QStringLiteral("file"));
     parser.addOption(screenshot);
+    QCommandLineOption timing(QStringLiteral("refresh-timing"),
+                              QStringLiteral("Time <n> refreshes of a 32-channel table, print the figures and quit."),
+                              QStringLiteral("n"));
+    parser.addOption(timing);
     parser.process(app);
+    if (parser.isSet(timing))
+        return timeRefreshes(parser.value(timing).toInt());
 
     QWidget window;
     window.setWindowTitle(QStringLiteral("cratectl views gallery"));
