@@ -263,6 +263,37 @@ private slots:
         QCOMPARE(seen, allBases());
     }
 
+    void fiveHundredTwelveFramesInOneRequest()
+    {
+        QVERIFY(startCrate(testCrate(QStringLiteral("cancrate.json")), 0x200));
+        const qlonglong before = m_client->get(QStringLiteral("cratesimCanTunnelFramesIn.0")).toLongLong();
+        QList<TunnelFrame> frames;
+        for (int i = 0; i < 512; ++i)
+            frames.append(TunnelFrame{0x200, QByteArray::fromHex(i % 2 ? "D801" : "D800")});
+        QVERIFY2(m_client->send(frames), qPrintable(m_client->lastError()));
+        QCOMPARE(m_client->get(QStringLiteral("cratesimCanTunnelFramesIn.0")).toLongLong(), before + 512);
+        for (int expected = 512; expected >= 1; --expected) {
+            TunnelFrame f;
+            QCOMPARE(m_client->receive(&f), expected);
+            // In order: the log flag of each answer follows its question.
+            QCOMPARE(f.data, QByteArray::fromHex((512 - expected) % 2 ? "D80100" : "D80000"));
+        }
+        TunnelFrame none;
+        QCOMPARE(m_client->receive(&none), 0);
+    }
+
+    void malformedTunnelValueIsRefused()
+    {
+        QVERIFY(startCrate(testCrate(QStringLiteral("cancrate.json")), 0x200));
+        const qlonglong before = m_client->get(QStringLiteral("cratesimCanTunnelFramesIn.0")).toLongLong();
+        QVERIFY(!m_client->setString(QStringLiteral("canTransmitHv.0"), TunnelClient::tunnelValue({0x200, QByteArray::fromHex("D800")}).left(15)));
+        QVERIFY(!m_client->setInteger(QStringLiteral("canTransmitHv.0"), 1));
+        QVERIFY(!m_client->setInteger(QStringLiteral("canBitRateHv.0"), 5));
+        QCOMPARE(m_client->get(QStringLiteral("cratesimCanTunnelFramesIn.0")).toLongLong(), before);
+        QCOMPARE(m_client->get(QStringLiteral("canBitRateHv.0")).toLongLong(), 250000);
+        QVERIFY(m_client->collect(1, 200).isEmpty());
+    }
+
     void fullFlashWithNewIdentity()
     {
         QVERIFY(startCrate(testCrate(QStringLiteral("cancrate.json")), 0x200));
