@@ -661,6 +661,23 @@ private slots:
         QCOMPARE(getMultipleOutputConfigMaxTerminalVoltages(m_handle, 100, 32)->count, 32);
         m_control = std::make_unique<SimControl>(m_sim->peer());
     }
+
+    // snmpCleanup closes every handle; a new start-up works like the first.
+    void cleanupAndStartAgain()
+    {
+        HSNMP extra = snmpOpen(m_sim->address().toLatin1().constData());
+        QVERIFY(extra);
+        snmpCleanup();
+        QCOMPARE(QByteArray(getPsSerialNumber(m_handle)), QByteArray());
+        QCOMPARE(QByteArray(getPsSerialNumber(extra)), QByteArray());
+        QCOMPARE(snmpOpen(m_sim->address().toLatin1().constData()), HSNMP(nullptr));
+        QVERIFY(QByteArray(snmpGetLastError()).contains("snmpInit"));
+        QCOMPARE(snmpInit(), 1);
+        m_handle = snmpOpen(m_sim->address().toLatin1().constData());
+        QVERIFY(m_handle);
+        QTRY_COMPARE_WITH_TIMEOUT(QByteArray(getPsSerialNumber(m_handle)), QByteArray("PS-0815"), 5000);
+        QCOMPARE(getMultipleOutputConfigMaxTerminalVoltages(m_handle, 0, 8)->count, 8);
+    }
 };
 
 VEXA_TEST_GUILESS_MAIN(TestAccessLib)

@@ -76,6 +76,7 @@ private slots:
             else
                 QVERIFY2(tooBig, qPrintable(m_control->errorString()));
         }
+        qInfo("an answer carries at most %d float values", m_fit);
         QVERIFY(m_fit > 1);
         QVERIFY2(m_fit < 64, "the message size limit does not bite");
     }

@@ -104,6 +104,41 @@ private slots:
         QVERIFY2(run.err.contains(object) && run.err.contains(QLatin1String("WIENER-CRATE-MIB")), qPrintable(run.err));
     }
 
+    // The address carries no port: net-snmp's defaultPort setting decides.
+    void defaultPortSettingApplies()
+    {
+        QJsonObject crate{{"serialNumber", 480126}, {"psSerialNumber", "PS-PORT"}, {"mainSwitch", true}};
+        QFile file(m_dir.filePath(QStringLiteral("port.json")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(QJsonObject{{"crate", crate}, {"modules", QJsonArray()}}).toJson());
+        file.close();
+        CrateSimProcess::Options options;
+        options.crateFile = file.fileName();
+        options.port = 1161;
+        CrateSimProcess sim(options);
+        QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+
+        const QString home = m_dir.filePath(QStringLiteral("home-port"));
+        QVERIFY(QDir().mkpath(home + QStringLiteral("/.snmp")));
+        QFile conf(home + QStringLiteral("/.snmp/snmp.conf"));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write("defaultPort 1161\n");
+        conf.close();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home);
+        env.insert(QStringLiteral("SNMPCONFPATH"), home + QStringLiteral("/.snmp")); // only this configuration
+        const Run run = probe({sim.address()}, env);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QVERIFY(run.out.contains(QLatin1String("Serial number: PS-PORT")));
+
+        // without the setting the library's default port 161 is asked, where nobody listens
+        env.insert(QStringLiteral("HOME"), m_dir.filePath(QStringLiteral("home-plain")));
+        env.insert(QStringLiteral("SNMPCONFPATH"), m_dir.filePath(QStringLiteral("home-plain")));
+        QCOMPARE(probe({sim.address()}, env).exitCode, 2);
+        // an explicit port always wins
+        QCOMPARE(probe({sim.address() + QStringLiteral(":1161")}, env).exitCode, 0);
+    }
+
     void printsTheCrate()
     {
         QJsonObject crate{{"serialNumber", 480125}, {"firmware", "MPOD 2.1.4.9"}, {"psSerialNumber", "PS-PROBE"}, {"mainSwitch", true}};
