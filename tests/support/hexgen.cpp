@@ -97,6 +97,38 @@ QByteArray HexGen::generate(const Options &o)
     return text;
 }
 
+QList<QPair<QString, HexGen::Options>> HexGen::dataFiles()
+{
+    Options a;
+    a.device = QStringLiteral("T03X0");
+    a.release = QStringLiteral("05.13");
+    a.dataLines = 3000;
+    a.seed = 3;
+    a.startAddress = true;
+    Options b;
+    b.device = QStringLiteral("T14X0");
+    b.release = QStringLiteral("05.21");
+    b.dataLines = 4000;
+    b.seed = 14;
+    b.extendedLinear = true;
+    b.baseAddress = 0x0000C000;
+    b.startAddress = true;
+    Options c = a;
+    c.dataLines = 2500;
+    c.seed = 4;
+    c.lastLineWithoutEnd = true;
+    c.startAddress = false;
+    Options d = a;
+    d.dataLines = 2500;
+    d.seed = 5;
+    d.badChecksumLine = 1234;
+    d.startAddress = false;
+    return {{QStringLiteral("T03X0_0513.hex"), a},
+            {QStringLiteral("T14X0_0521_linear.hex"), b},
+            {QStringLiteral("T03X0_0513_noeol.hex"), c},
+            {QStringLiteral("T03X0_0513_badchecksum.hex"), d}};
+}
+
 bool HexGen::writeFile(const QString &path, const Options &options)
 {
     QFile f(path);

@@ -5,7 +5,9 @@
 // ASCII digits ("0513" = 05.13), placed at image offset 0x100.
 
 #include <QByteArray>
+#include <QList>
 #include <QMap>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -36,6 +38,8 @@ public:
     };
 
     static QByteArray generate(const Options &options);
+    // The images kept in tests/data, by file name, with the options that make them.
+    static QList<QPair<QString, Options>> dataFiles();
     static bool writeFile(const QString &path, const Options &options);
     // Parses HEX text the way the simulated boot loader does (data, 01, 02, 03, 04, 05).
     static Image parse(const QByteArray &text);
