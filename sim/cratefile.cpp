@@ -67,6 +67,9 @@ bool CrateFile::parse(const QByteArray &json)
     m_crate.airTemperature = crate.value(QStringLiteral("airTemperature")).toDouble(m_crate.airTemperature);
     m_crate.bootMs = crate.value(QStringLiteral("bootMs")).toDouble(m_crate.bootMs);
     m_crate.mainSwitch = crate.value(QStringLiteral("mainSwitch")).toBool(m_crate.mainSwitch);
+    m_crate.noise = crate.value(QStringLiteral("noise")).toDouble(m_crate.noise);
+    if (!(m_crate.noise >= 0.0 && m_crate.noise <= 0.1))
+        return fail(QStringLiteral("crate.noise must be 0 to 0.1"));
     if (m_crate.psSerialNumber.isEmpty())
         return fail(QStringLiteral("crate.psSerialNumber must not be empty"));
     if (m_crate.fanNominalSpeed != 0 && (m_crate.fanNominalSpeed < 1200 || m_crate.fanNominalSpeed > 3600))

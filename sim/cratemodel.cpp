@@ -16,6 +16,7 @@ CrateModel::CrateModel(const Config &config) : m_config(config)
     airTemperature = config.airTemperature;
     bootMs = config.bootMs;
     m_mainSwitch = config.mainSwitch;
+    noise = config.noise;
     sensorWarning.fill(50);
     sensorFailure.fill(65);
     m_fanSpeed = isPowered() ? fanNominalSpeed : 0.0;

@@ -26,6 +26,7 @@ public:
         double airTemperature = 24.0;
         double bootMs = 1500.0;
         bool mainSwitch = true;
+        double noise = 1.0e-4; // measurement noise relative to nominal values
     };
 
     explicit CrateModel(const Config &config);

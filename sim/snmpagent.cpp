@@ -84,6 +84,43 @@ void setValue(netsnmp_variable_list *var, const SnmpValue &v)
     }
 }
 
+size_t tlvSize(size_t content) { return 1 + (content < 128 ? 1 : content < 256 ? 2 : 3) + content; }
+
+// Encoded size of a varbind in an answer, as BER lays it out.
+size_t encodedSize(const netsnmp_variable_list *var)
+{
+    size_t oidBytes = 1;
+    for (size_t i = 2; i < var->name_length; ++i) {
+        oid sub = var->name[i];
+        do {
+            ++oidBytes;
+            sub >>= 7;
+        } while (sub);
+    }
+    size_t valueBytes = 0;
+    switch (var->type) {
+    case ASN_OPAQUE_FLOAT:
+        valueBytes = tlvSize(7);
+        break;
+    case ASN_OPAQUE_DOUBLE:
+        valueBytes = tlvSize(11);
+        break;
+    case ASN_INTEGER:
+    case ASN_COUNTER:
+    case ASN_GAUGE:
+    case ASN_TIMETICKS:
+        valueBytes = tlvSize(5);
+        break;
+    case ASN_OBJECT_ID:
+        valueBytes = tlvSize(var->val_len / sizeof(oid) * 2);
+        break;
+    default:
+        valueBytes = tlvSize(var->val_len);
+        break;
+    }
+    return tlvSize(tlvSize(oidBytes) + valueBytes);
+}
+
 Access accessOfPdu(const netsnmp_pdu *pdu)
 {
     if (!pdu || !pdu->community)
@@ -252,7 +289,8 @@ int SnmpAgent::checkAccess(int, int, void *serverArgument, void *clientArgument)
         varbinds = std::min<quint32>(nonRepeaters, varbinds) + repeaters * quint32(std::max(0L, pdu->max_repetitions));
     }
     self->m_settings.varbinds += varbinds;
-    self->m_responseBytes = 0;
+    // Message, PDU and varbind-list headers of the answer.
+    self->m_responseBytes = 32 + pdu->community_len;
     if (self->m_settings.delayMs > 0)
         usleep(useconds_t(self->m_settings.delayMs) * 1000);
     return SNMPERR_SUCCESS;
@@ -262,7 +300,25 @@ int SnmpAgent::handle(netsnmp_mib_handler *handler, netsnmp_handler_registration
                       netsnmp_agent_request_info *info, netsnmp_request_info *requests)
 {
     auto *self = static_cast<SnmpAgent *>(handler->myvoid);
-    const Access access = accessOfPdu(info->asp ? info->asp->pdu : nullptr);
+    const netsnmp_pdu *pdu = info->asp ? info->asp->pdu : nullptr;
+    const Access access = accessOfPdu(pdu);
+    // The library trims GETBULK answers to the message size itself; a GET or
+    // GETNEXT answer that would not fit gets tooBig, as on a real agent.
+    const bool bulk = pdu && pdu->command == SNMP_MSG_GETBULK;
+    auto account = [self, info, bulk](netsnmp_request_info *r) {
+        if (bulk)
+            return;
+        self->m_responseBytes += encodedSize(r->requestvb);
+        if (self->m_responseBytes <= size_t(self->m_settings.maxMessageSize))
+            return;
+        netsnmp_set_request_error(info, r, SNMP_ERR_TOOBIG);
+        // The error answer carries the request's varbinds, which may not fit
+        // either: send it with an empty varbind list, as SNMPv2 prescribes.
+        if (info->asp && info->asp->orig_pdu && info->asp->orig_pdu->variables) {
+            snmp_free_varbind(info->asp->orig_pdu->variables);
+            info->asp->orig_pdu->variables = nullptr;
+        }
+    };
     for (netsnmp_request_info *r = requests; r; r = r->next) {
         if (r->processed)
             continue;
@@ -273,6 +329,7 @@ int SnmpAgent::handle(netsnmp_mib_handler *handler, netsnmp_handler_registration
             switch (self->m_objects.get(var->name, var->name_length, &value, access)) {
             case AgentObjects::Found::Value:
                 setValue(var, value);
+                account(r);
                 break;
             case AgentObjects::Found::NoSuchObject:
                 netsnmp_set_request_error(info, r, SNMP_NOSUCHOBJECT);
@@ -290,6 +347,7 @@ int SnmpAgent::handle(netsnmp_mib_handler *handler, netsnmp_handler_registration
                                      &found, &value, access)) {
                 snmp_set_var_objid(var, found.data(), found.size());
                 setValue(var, value);
+                account(r);
             }
             // Nothing left below this registration: the agent moves on.
             break;
