@@ -194,6 +194,7 @@ void ChannelTable::setChannelStatus(int row, ChannelControl control, ChannelStat
 {
     if (row < 0 || row >= rowCount())
         return;
+    ensureRows(rowCount()); // rows may have been added with setRowCount() directly
     m_lowCurrentRange[row] = status.isLCR();
     const StatusLook look = statusLook(control, status);
     if (!isBeingEdited(row, StatusColumn))

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QVBoxLayout>
 #include <QtTest>
 
 namespace {
@@ -77,6 +78,7 @@ private slots:
     void doubleClickOpensEditorOnlyOnSetColumns();
     void refreshDuringEditSkipsOnlyTheEditedCell();
     void escapeEndsProtectionWithoutCommit();
+    void focusLossCommitsAndEndsProtection();
     void groupSeparatorsRemovedBeforeEditing();
     void returnOnTableResetsEditState();
     void selectedRows();
@@ -252,6 +254,14 @@ void TestChannelTable::channelCountSetsRowsAndHeaders()
     QVERIFY(table.item(5, ChannelTable::CurrentMeasureColumn)
                 ->data(ChannelTableItemDelegate::LowCurrentRangeRole)
                 .toBool());
+
+    // Rows added behind the table's back (plain setRowCount) are safe to write.
+    table.setRowCount(12);
+    table.setChannelStatus(11, ChannelControl(), statusOf({ChannelStatus::F_isLCR}));
+    table.setCell(11, ChannelTable::CurrentMeasureColumn, "1", Qt::white);
+    QVERIFY(table.item(11, ChannelTable::CurrentMeasureColumn)
+                ->data(ChannelTableItemDelegate::LowCurrentRangeRole)
+                .toBool());
 }
 
 void TestChannelTable::channelCountZeroLeavesNoCurrentCell()
@@ -410,6 +420,36 @@ void TestChannelTable::escapeEndsProtectionWithoutCommit()
     QCOMPARE(table.editColumn(), -1);
     table.setCell(0, 3, "refreshed", Qt::white);
     QCOMPARE(table.item(0, 3)->text(), QStringLiteral("refreshed"));
+}
+
+void TestChannelTable::focusLossCommitsAndEndsProtection()
+{
+    QWidget window;
+    auto *layout = new QVBoxLayout(&window);
+    auto *table = new ChannelTable(&window);
+    auto *elsewhere = new QLineEdit(&window);
+    layout->addWidget(table);
+    layout->addWidget(elsewhere);
+    QSignalSpy changed(table, &ChannelTable::cellDataChanged);
+    fill(*table, 2);
+    window.resize(900, 300);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    table->setFocus();
+    table->setCurrentCell(1, 3);
+    QTest::keyClick(table, Qt::Key_F2);
+    QLineEdit *editor = openEditor(*table);
+    QVERIFY(editor);
+    QTRY_VERIFY(editor->hasFocus());
+    editor->selectAll();
+    QTest::keyClicks(editor, "0.25");
+
+    elsewhere->setFocus(); // the operator clicks into another field
+    QTRY_COMPARE(changed.size(), 1);
+    QCOMPARE(changed.at(0).at(2).toString(), QStringLiteral("0.25"));
+    QTRY_COMPARE(table->editRow(), -1);
+    table->setCell(1, 3, "0.5000", Qt::white);
+    QCOMPARE(table->item(1, 3)->text(), QStringLiteral("0.5000"));
 }
 
 void TestChannelTable::groupSeparatorsRemovedBeforeEditing()
