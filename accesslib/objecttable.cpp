@@ -134,6 +134,14 @@ std::vector<oid> ObjectTable::instance(ObjectId id, long index)
     return result;
 }
 
+size_t ObjectTable::instance(ObjectId id, long index, oid *buffer)
+{
+    const MibObject &o = object(id);
+    std::memcpy(buffer, o.base, o.baseLength * sizeof(oid));
+    buffer[o.baseLength] = o.kind == ObjectKind::Scalar ? 0 : static_cast<oid>(index);
+    return o.baseLength + 1;
+}
+
 std::string ObjectTable::instanceName(ObjectId id, long index)
 {
     const MibObject &o = object(id);

@@ -92,6 +92,8 @@ public:
     static const MibObject &object(ObjectId id);
     // Full identifier of one instance: the object's base plus its index.
     static std::vector<oid> instance(ObjectId id, long index);
+    // The same into a caller's buffer of MAX_OID_LEN; returns the length.
+    static size_t instance(ObjectId id, long index, oid *buffer);
     // "outputVoltage.101", for messages.
     static std::string instanceName(ObjectId id, long index);
     // The object whose identifier starts with `name` (for naming a varbind of an answer).

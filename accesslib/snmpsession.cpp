@@ -159,9 +159,10 @@ bool SnmpSession::transfer(int command, const std::vector<Variable> &variables,
 
 bool SnmpSession::addVariable(netsnmp_pdu *pdu, const Variable &variable)
 {
-    const std::vector<oid> name = ObjectTable::instance(variable.object, variable.index);
+    oid name[MAX_OID_LEN];
+    const size_t nameLength = ObjectTable::instance(variable.object, variable.index, name);
     if (variable.kind == Variable::Null)
-        return snmp_add_null_var(pdu, name.data(), name.size()) != nullptr;
+        return snmp_add_null_var(pdu, name, nameLength) != nullptr;
 
     const MibObject &object = ObjectTable::object(variable.object);
     const bool real = variable.kind == Variable::Real;
@@ -177,34 +178,34 @@ bool SnmpSession::addVariable(netsnmp_pdu *pdu, const Variable &variable)
     case TYPE_OPAQUE: {
         // Physical values travel as Opaque-wrapped floats.
         const float f = real ? static_cast<float>(variable.real) : static_cast<float>(variable.integer);
-        added = snmp_pdu_add_variable(pdu, name.data(), name.size(), ASN_OPAQUE_FLOAT,
+        added = snmp_pdu_add_variable(pdu, name, nameLength, ASN_OPAQUE_FLOAT,
                                       reinterpret_cast<const u_char *>(&f), sizeof f);
         break;
     }
     case TYPE_IPADDR: {
         unsigned char octets[4];
         ValueCodec::intToIpAddress(static_cast<int>(asInteger()), octets);
-        added = snmp_pdu_add_variable(pdu, name.data(), name.size(), ASN_IPADDRESS, octets, 4);
+        added = snmp_pdu_add_variable(pdu, name, nameLength, ASN_IPADDRESS, octets, 4);
         break;
     }
     case TYPE_BITSTRING: {
         const std::vector<unsigned char> octets =
             ValueCodec::libraryIntToBits(static_cast<int>(asInteger()), object.bitsOctets);
-        added = snmp_pdu_add_variable(pdu, name.data(), name.size(), ASN_OCTET_STR, octets.data(), octets.size());
+        added = snmp_pdu_add_variable(pdu, name, nameLength, ASN_OCTET_STR, octets.data(), octets.size());
         break;
     }
     case TYPE_GAUGE:
     case TYPE_UNSIGNED32:
     case TYPE_UINTEGER: {
         const u_long v = static_cast<u_long>(static_cast<uint32_t>(asInteger()));
-        added = snmp_pdu_add_variable(pdu, name.data(), name.size(),
+        added = snmp_pdu_add_variable(pdu, name, nameLength,
                                       object.syntax == TYPE_UINTEGER ? ASN_UINTEGER : ASN_GAUGE,
                                       reinterpret_cast<const u_char *>(&v), sizeof v);
         break;
     }
     default: {
         const long v = asInteger();
-        added = snmp_pdu_add_variable(pdu, name.data(), name.size(), ASN_INTEGER,
+        added = snmp_pdu_add_variable(pdu, name, nameLength, ASN_INTEGER,
                                       reinterpret_cast<const u_char *>(&v), sizeof v);
         break;
     }
@@ -246,8 +247,10 @@ SnmpSession::Outcome SnmpSession::exchange(int command, const Variable *variable
                     matches = false;
                     break;
                 }
-                const std::vector<oid> expected = ObjectTable::instance(variables[index].object, variables[index].index);
-                if (snmp_oid_compare(v->name, v->name_length, expected.data(), expected.size()) != 0) {
+                oid expected[MAX_OID_LEN];
+                const size_t expectedLength =
+                    ObjectTable::instance(variables[index].object, variables[index].index, expected);
+                if (snmp_oid_compare(v->name, v->name_length, expected, expectedLength) != 0) {
                     matches = false;
                     break;
                 }

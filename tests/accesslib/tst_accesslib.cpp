@@ -385,6 +385,24 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT((getChannelStatus(m_handle, inhibitChannel) >> 6) & 1, 0, 5000);
     }
 
+    // Voltage bounds: the sense voltage above its maximum is library bit 5,
+    // settled and regulating at constant voltage (bit 23, third octet).
+    void statusVoltageBounds()
+    {
+        const int ch = 403;
+        QCOMPARE(setOutputVoltage(m_handle, ch, 200.0), 200.0);
+        QCOMPARE(setChannelSwitch(m_handle, ch, 1), 1);
+        QTRY_VERIFY_WITH_TIMEOUT((getChannelStatus(m_handle, ch) >> 23) & 1, 10000);
+        QCOMPARE((getChannelStatus(m_handle, ch) >> 5) & 1, 0);
+        QCOMPARE(setOutputSupervisionMaxSenseVoltage(m_handle, ch, 100.0), 100.0);
+        QTRY_VERIFY_WITH_TIMEOUT((getChannelStatus(m_handle, ch) >> 5) & 1, 5000);
+        const int status = getChannelStatus(m_handle, ch);
+        QCOMPARE(status & (1 << 4 | 1 << 7 | 1 << 23), 1 << 7 | 1 << 23);
+        QCOMPARE(setOutputSupervisionMaxSenseVoltage(m_handle, ch, 6300.0), 6300.0);
+        QTRY_COMPARE_WITH_TIMEOUT((getChannelStatus(m_handle, ch) >> 5) & 1, 0, 5000);
+        QCOMPARE(setChannelSwitch(m_handle, ch, 0), 0);
+    }
+
     // Every channel status is the agent's octets read as little-endian bytes.
     void statusesAreTheAgentsOctets()
     {
