@@ -336,7 +336,8 @@ double fake_setOutputRiseRate(HSNMP session, int channel, double value)
 {
     Q_UNUSED(session)
     record("setOutputRiseRate", channel, value);
-    return 0.0;
+    S.channelDouble[channel] = value;
+    return value;
 }
 
 double fake_getOutputFallRate(HSNMP session, int channel)
@@ -350,7 +351,8 @@ double fake_setOutputFallRate(HSNMP session, int channel, double value)
 {
     Q_UNUSED(session)
     record("setOutputFallRate", channel, value);
-    return 0.0;
+    S.channelDouble[channel] = value;
+    return value;
 }
 
 double fake_getOutputCurrentRiseRate(HSNMP session, int channel)
@@ -427,28 +429,30 @@ double fake_getOutputSupervisionMaxTerminalVoltage(HSNMP session, int channel)
 {
     Q_UNUSED(session)
     record("getOutputSupervisionMaxTerminalVoltage", channel);
-    return S.channelDouble.value(channel);
+    return S.maxTerminalVoltage.value(channel);
 }
 
 double fake_setOutputSupervisionMaxTerminalVoltage(HSNMP session, int channel, double value)
 {
     Q_UNUSED(session)
     record("setOutputSupervisionMaxTerminalVoltage", channel, value);
-    return 0.0;
+    S.maxTerminalVoltage[channel] = value;
+    return value;
 }
 
 double fake_getOutputSupervisionMaxCurrent(HSNMP session, int channel)
 {
     Q_UNUSED(session)
     record("getOutputSupervisionMaxCurrent", channel);
-    return S.channelDouble.value(channel);
+    return S.maxCurrent.value(channel);
 }
 
 double fake_setOutputSupervisionMaxCurrent(HSNMP session, int channel, double value)
 {
     Q_UNUSED(session)
     record("setOutputSupervisionMaxCurrent", channel, value);
-    return 0.0;
+    S.maxCurrent[channel] = value;
+    return value;
 }
 
 double fake_getOutputConfigMaxSenseVoltage(HSNMP session, int channel)
@@ -539,7 +543,8 @@ double fake_setModuleRampSpeedVoltage(HSNMP session, int slot, double percent)
 {
     Q_UNUSED(session)
     record("setModuleRampSpeedVoltage", slot, percent);
-    return 0.0;
+    S.moduleDouble[slot] = percent;
+    return percent;
 }
 
 double fake_getModuleRampSpeedCurrent(HSNMP session, int slot)
@@ -553,7 +558,8 @@ double fake_setModuleRampSpeedCurrent(HSNMP session, int slot, double percent)
 {
     Q_UNUSED(session)
     record("setModuleRampSpeedCurrent", slot, percent);
-    return 0.0;
+    S.moduleDouble[slot] = percent;
+    return percent;
 }
 
 int fake_getModuleStatus(HSNMP session, int slot)

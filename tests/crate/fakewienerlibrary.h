@@ -37,7 +37,9 @@ struct State {
     QMap<int, double> currentSet;
     QMap<int, double> currentMeasure;
     QMap<int, double> currentNominal;
-    QMap<int, double> channelDouble; // single-channel reads (rates, bounds)
+    QMap<int, double> channelDouble; // single-channel reads (rise and fall rates)
+    QMap<int, double> maxTerminalVoltage;
+    QMap<int, double> maxCurrent;
     // Most values a multiple read delivers (-1: as many as asked for).
     int recordLimit = -1;
     // Calls as "name(arg,arg,...)"; records as [v,v,...].

@@ -520,7 +520,7 @@ private slots:
 
     void bounds()
     {
-        FakeWiener::state().channelDouble[103] = 0.004;
+        FakeWiener::state().maxCurrent[103] = 0.004;
         auto m = module(1);
         m->setVoltageUnit(QStringLiteral("kV"));
         m->setCurrentUnit(QStringLiteral("mA"));
@@ -531,7 +531,7 @@ private slots:
                               QStringLiteral("setOutputSupervisionMaxCurrent(102,%1)")
                                   .arg(double(float(1.5 * double(0.001f))), 0, 'g', 12)}));
         FakeWiener::clearCalls();
-        FakeWiener::state().channelDouble[102] = 3000.0;
+        FakeWiener::state().maxTerminalVoltage[102] = 3000.0;
         QCOMPARE(m->channelVoltageInterlockMaxSet(2), 3.0f);
         QCOMPARE(m->channelCurrentInterlockMaxSet(3), 4.0f);
         QCOMPARE(FakeWiener::calls(), (QStringList{"getOutputSupervisionMaxTerminalVoltage(102)",
