@@ -294,16 +294,18 @@ QList<CanModule::Answer> CanModule::handleBootCommand(quint8 command)
     }
     switch (command) {
     case 0x00:
+        // A run starts here: the image written from now on replaces the flash
+        // as a whole. A repeated 03 within the run (the tool sends one more
+        // after its start-writing delay) keeps what was written so far.
         m_pass = Pass::None;
         m_lineBuffer.clear();
+        m_staging.clear();
         answer(&out, bigEndian(HandShake, 2));
         break;
     case 0x03:
     case 0x04:
     case 0x05:
         m_pass = command == 0x03 ? Pass::Write : command == 0x04 ? Pass::Compare : Pass::CompareAfterWrite;
-        if (m_pass == Pass::Write)
-            m_staging.clear();
         m_lineBuffer.clear();
         m_addressBase = 0;
         m_endOfFileSeen = false;
@@ -336,7 +338,7 @@ void CanModule::enterBootLoader()
     m_mode = Mode::BootLoader;
     m_pass = Pass::None;
     m_lineBuffer.clear();
-    m_staging = m_flash;
+    m_staging.clear();
 }
 
 bool CanModule::startFirmware()

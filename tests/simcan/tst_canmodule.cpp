@@ -301,6 +301,24 @@ private slots:
         QCOMPARE(b.send(0x211, QByteArray::fromHex("1201")).first().payload(), QByteArray::fromHex("120100010004"));
     }
 
+    void repeatedWriteCommandKeepsWrittenLines()
+    {
+        Bus b;
+        b.enterWritePass();
+        const QByteArray l1 = HexGen::record(0, 0, QByteArray(16, 'a')) + "\r\n";
+        const QByteArray l2 = HexGen::record(0, 16, QByteArray(16, 'b')) + "\r\n";
+        QCOMPARE(b.lineAnswer(l1), quint16(0x1585));
+        QVERIFY(b.send(0x210, QByteArray::fromHex("1503")).isEmpty());
+        QCOMPARE(b.lineAnswer(l2), quint16(0x1585));
+        b.send(0x210, QByteArray::fromHex("1505"));
+        QCOMPARE(b.lineAnswer(l1), quint16(0x1585));
+        QCOMPARE(b.lineAnswer(l2), quint16(0x1585));
+        // A new hand-shake starts a new image.
+        b.send(0x210, QByteArray::fromHex("1500"));
+        b.send(0x210, QByteArray::fromHex("1505"));
+        QCOMPARE(b.lineAnswer(l1), quint16(0x1593));
+    }
+
     void compareAgainstFlashFindsDifference()
     {
         Bus b;
