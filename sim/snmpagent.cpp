@@ -356,6 +356,8 @@ int SnmpAgent::handle(netsnmp_mib_handler *handler, netsnmp_handler_registration
             const int status = self->m_objects.check(var->name, var->name_length, valueOf(var), access);
             if (status != SNMP_ERR_NOERROR)
                 netsnmp_set_request_error(info, r, status);
+            else
+                account(r); // the answer repeats the request's varbinds
             break;
         }
         case MODE_SET_ACTION:

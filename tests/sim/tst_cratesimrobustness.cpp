@@ -194,8 +194,17 @@ void TestCrateSimRobustness::tooBig()
     QCOMPARE(bulk.errorStatus, 0L);
     QVERIFY(bulk.bindings.size() > 5);
     QVERIFY(bulk.bindings.size() < 32);
-    // The limit can be raised at run time.
+    // A SET whose answer (the repeated varbinds) would not fit changes nothing.
     SnmpClient writer(small.peer(), "mavo");
+    QList<SnmpClient::Set> sets;
+    for (int ch = 401; ch <= 430; ++ch)
+        sets.append({QStringLiteral("outputVoltage.%1").arg(ch), 'F', 10.0});
+    const SnmpAnswer bigSet = writer.set(sets);
+    QVERIFY(bigSet.ok);
+    QCOMPARE(bigSet.errorStatus, long(SNMP_ERR_TOOBIG));
+    QCOMPARE(client.real(QStringLiteral("outputVoltage.401")), 0.0);
+    QVERIFY(writer.setReal(QStringLiteral("outputVoltage.401"), 10.0));
+    // The limit can be raised at run time.
     QVERIFY(writer.setInteger(QStringLiteral("cratesimMaxMessageSize.0"), 65507));
     QCOMPARE(client.get(names).bindings.size(), 32);
 }
