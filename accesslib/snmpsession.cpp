@@ -6,10 +6,16 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
 thread_local std::string lastErrorText;
+
+// net-snmp keeps its open transports in one process-wide list without a lock of
+// its own (it is built without thread support), so sessions are opened and
+// closed one at a time. Requests on different sessions need no lock.
+std::mutex openCloseMutex;
 
 int environmentInt(const char *name, int fallback, int minimum, int maximum)
 {
@@ -83,7 +89,9 @@ SnmpSession *SnmpSession::open(const char *address)
     settings.timeout = static_cast<long>(session->m_timeoutMs) * 1000;
     settings.retries = session->m_retries;
 
+    std::unique_lock<std::mutex> lock(openCloseMutex);
     session->m_session = snmp_sess_open(&settings);
+    lock.unlock();
     if (!session->m_session) {
         int libraryError = 0, systemError = 0;
         char *text = nullptr;
@@ -98,8 +106,10 @@ SnmpSession *SnmpSession::open(const char *address)
 
 SnmpSession::~SnmpSession()
 {
-    if (m_session)
+    if (m_session) {
+        std::lock_guard<std::mutex> lock(openCloseMutex);
         snmp_sess_close(m_session);
+    }
 }
 
 int SnmpSession::variablesPerRequest() const { return m_tooBigMin == INT_MAX ? 0 : m_fitMax; }
