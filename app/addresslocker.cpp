@@ -5,15 +5,24 @@
 #include "settings.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSettings>
 
+// Why every access runs under a guard: the settings class reads a file by
+// stat-ing it and then reading it, so a read that overlaps another process's
+// write can pair the new file's size and time with the old content, and a
+// later read is skipped when size and time look unchanged. Under the guard no
+// writer overlaps a read, and every write leaves a modification time later than
+// the one before, so a cached copy can never pass for the current file.
+
 namespace {
 
-// Serialises the read-then-write of one store across processes. The settings
-// class takes its own "<file>.lock" while writing, so ours has another name.
+// Serialises access to one store across processes. The settings class takes
+// its own "<file>.lock" while writing, so ours has another name.
 class StoreGuard
 {
 public:
@@ -41,15 +50,22 @@ qint64 readPid(QSettings *settings, const QString &address)
     return ok ? qint64(value) : -1;
 }
 
+QDateTime modificationTime(const QString &file)
+{
+    return QFileInfo(file).lastModified();
+}
+
 } // namespace
 
 AddressLocker::AddressLocker(QObject *parent)
     : QObject(parent)
     , m_application(QString::fromLatin1(Product::AddressLockStore))
     , m_organisation(QString::fromLatin1(Product::Organisation))
-    , m_settings(Settings::store(m_application).release())
     , m_pid(QCoreApplication::applicationPid())
 {
+    // Opening the store reads it: do that under the guard as well.
+    StoreGuard guard(Settings::storeFileName(m_application));
+    m_settings = Settings::store(m_application).release();
 }
 
 AddressLocker::~AddressLocker()
@@ -64,16 +80,24 @@ QString AddressLocker::fileName() const
 
 void AddressLocker::reload()
 {
-    // Without pending changes a sync re-reads the file, so we see other processes' keys.
+    // Without pending changes a sync re-reads the file when it changed.
     m_settings->sync();
 }
 
 bool AddressLocker::writeBack()
 {
+    const QString file = m_settings->fileName();
+    const QDateTime before = modificationTime(file);
     m_settings->sync();
     if (m_settings->status() != QSettings::NoError) {
-        qCWarning(lcApp) << "cannot write the address lock store" << m_settings->fileName();
+        qCWarning(lcApp) << "cannot write the address lock store" << file;
         return false;
+    }
+    // File times are coarse: two writes within one clock tick would look alike.
+    if (before.isValid() && modificationTime(file) <= before) {
+        QFile f(file);
+        if (f.open(QIODevice::ReadWrite))
+            f.setFileTime(before.addMSecs(1), QFileDevice::FileModificationTime);
     }
     return true;
 }
@@ -82,6 +106,7 @@ bool AddressLocker::isFree(const QString &address)
 {
     if (address.isEmpty())
         return true;
+    StoreGuard guard(m_settings->fileName());
     reload();
     return readPid(m_settings, address) < 0;
 }
@@ -90,6 +115,7 @@ qint64 AddressLocker::holder(const QString &address)
 {
     if (address.isEmpty())
         return -1;
+    StoreGuard guard(m_settings->fileName());
     reload();
     return readPid(m_settings, address);
 }
@@ -128,6 +154,7 @@ bool AddressLocker::isLockedByMe(const QString &address)
 {
     if (address.isEmpty())
         return false;
+    StoreGuard guard(m_settings->fileName());
     reload();
     return readPid(m_settings, address) == m_pid;
 }
@@ -146,6 +173,7 @@ bool AddressLocker::unlock(const QString &address)
 
 QStringList AddressLocker::lockedAddresses()
 {
+    StoreGuard guard(m_settings->fileName());
     reload();
     return m_settings->allKeys();
 }

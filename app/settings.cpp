@@ -2,6 +2,9 @@
 
 #include "product.h"
 
+#include <QDir>
+#include <QStandardPaths>
+
 namespace {
 Settings *singleton = nullptr;
 }
@@ -49,5 +52,12 @@ std::unique_ptr<QSettings> Settings::store(const QString &application)
 
 QString Settings::storeFileName(const QString &application)
 {
-    return store(application)->fileName();
+    // Computed, not asked from a QSettings object: opening one reads the file,
+    // which the address lock must only do under its own guard. The path follows
+    // the settings library's user-scope rule for INI files on Unix.
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.config");
+    return base + QLatin1Char('/') + QString::fromLatin1(Product::Organisation) + QLatin1Char('/')
+        + storeApplication(application) + QStringLiteral(".ini");
 }
