@@ -247,6 +247,23 @@ void FirmwareUpdate::timeout()
         }
     }
 
+    if (m_state == FlashHandshake || m_state == CompareHandshake) {
+        // The boot loader must answer the hand-shake too; silence is bounded
+        // like the silence after a line.
+        if (++m_handshakeTicks >= flashTimings().answerTimeoutTicks) {
+            m_handshakeTicks = 0;
+            if (m_unansweredResends >= flashTimings().maxUnansweredResends) {
+                failRun(NoAnswer, tr("Error: %1 did not answer the boot loader hand-shake after %2 resends. "
+                                     "Firmware update failed.")
+                                      .arg(moduleName(m_currentCanId))
+                                      .arg(m_unansweredResends));
+                return;
+            }
+            ++m_unansweredResends;
+            sendBootCommand(m_currentCanId, 0x00);
+        }
+    }
+
     if ((m_state == Flashing || m_state == Comparing) && m_ackCountdown != 0) {
         if (--m_ackCountdown == 0) {
             if (m_unansweredResends >= flashTimings().maxUnansweredResends) {
@@ -338,6 +355,7 @@ bool FirmwareUpdate::startModule()
     m_lineNumber = 0;
     m_unansweredResends = 0;
     m_rejectionsInARow = 0;
+    m_handshakeTicks = 0;
     m_resendFlag = false;
     m_ackCountdown = 0;
     if (m_hexFile.isOpen() && m_hexFile.fileName() != m_hexFileName)
@@ -373,6 +391,7 @@ bool FirmwareUpdate::startModule()
 void FirmwareUpdate::handleHandshakeFrame(const CanFrame &frame)
 {
     m_ackCountdown = 0;
+    m_handshakeTicks = 0;
     if (frame.length() != 2)
         return;
     const int code = frame.code();
@@ -389,6 +408,10 @@ void FirmwareUpdate::handleHandshakeFrame(const CanFrame &frame)
     } else if (m_state == CompareHandshake && code == 0x1581) {
         m_state = StartComparing;
         sendBootCommand(m_currentCanId, 0x04);
+    } else if (m_state == CompareHandshake && code == 0x1599) {
+        // A running module answers the first boot command by entering its boot
+        // loader; only the second one is answered with the hand-shake.
+        sendBootCommand(m_currentCanId, 0x00);
     }
 }
 

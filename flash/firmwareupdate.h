@@ -158,6 +158,7 @@ private:
     int m_lineNumber = 0;
     int m_unansweredResends = 0;
     int m_rejectionsInARow = 0;
+    int m_handshakeTicks = 0;
     int m_pollTicks = 0;
 
     // Shared by all instances: every 101st tick outside the scan is a keep-alive.

@@ -28,7 +28,8 @@ SimProbe::~SimProbe()
 
 bool SimProbe::loadSimulatorMibs()
 {
-    return read_module("CRATESIM-CAN-MIB") != nullptr;
+    read_module("CRATESIM-MIB");
+    return read_module("CRATESIM-CAN-MIB") != nullptr && which_module("CRATESIM-CAN-MIB") >= 0;
 }
 
 QString SimProbe::node(const char *column, int base)

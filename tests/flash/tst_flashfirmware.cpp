@@ -1,0 +1,297 @@
+// Firmware batches end to end against cratesim with two modules of one type
+// (E08F2 at 0x200 and 0x218) and one other (E16C4 at 0x210): flash, batch,
+// pause, compare with and without a difference, rejected and unanswered lines,
+// an unreadable file, and the checks that keep a wrong file from being flashed.
+#include "flashrig.h"
+#include "hexgen.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTemporaryDir>
+
+namespace {
+constexpr int First = 0x200;
+constexpr int Other = 0x210;
+constexpr int Second = 0x218;
+} // namespace
+
+class FlashFirmwareTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    FlashRig m_rig;
+    QTemporaryDir m_dir;
+
+    QString image(const QString &name, int lines, const QString &release, int badChecksumLine = 0)
+    {
+        HexGen::Options o;
+        o.device = QStringLiteral("E08F2");
+        o.release = release;
+        o.dataLines = lines;
+        o.badChecksumLine = badChecksumLine;
+        o.seed = quint32(lines) * 7 + quint32(release.size()) + quint32(badChecksumLine);
+        const QString path = m_dir.path() + QLatin1Char('/') + name;
+        return HexGen::writeFile(path, o) ? path : QString();
+    }
+    static quint32 checksumOf(const QString &path)
+    {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        return HexGen::parse(f.readAll()).checksum();
+    }
+    bool waitForBatchEnd(int timeoutMs = 120000)
+    {
+        return QTest::qWaitFor([&] { return !m_rig.window->isUpdating(); }, timeoutMs);
+    }
+    void untickAll() { m_rig.button("disselectAll")->click(); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        FlashRig::shortenDelays();
+        QVERIFY2(m_rig.start(QStringLiteral(VEXA_SOURCE_DIR "/tests/flash/twins.json")), qPrintable(m_rig.error()));
+        QVERIFY(m_rig.connectAndScan(3));
+        QVERIFY(!m_rig.window->firmwareUpdate()->bootLoaderSeen());
+    }
+
+    void fileAndTypeChecks()
+    {
+        const QString good = image(QStringLiteral("e08f2_checks.hex"), 20, QStringLiteral("05.13"));
+        const QString other = image(QStringLiteral("firmware.hex"), 20, QStringLiteral("05.13"));
+        QLabel *typeWarning = m_rig.child<QLabel>("firmwareWarning");
+        QLabel *mixWarning = m_rig.child<QLabel>("moduleWarning");
+        QPushButton *flash = m_rig.button("flash");
+        QPushButton *compare = m_rig.button("compare");
+
+        m_rig.setFile(m_dir.path() + QStringLiteral("/missing_E08F2.hex"));
+        QCOMPARE(m_rig.child<QLineEdit>("fileName")->toolTip(), QStringLiteral("File not found!"));
+        QCOMPARE(m_rig.child<QLineEdit>("fileName")->palette().color(QPalette::Base), QColor(255, 128, 128));
+        m_rig.tick(First);
+        QVERIFY(!flash->isEnabled());
+
+        // Lower-case file name, upper-case device name: accepted.
+        m_rig.setFile(good);
+        QCOMPARE(m_rig.child<QLineEdit>("fileName")->palette().color(QPalette::Base), QColor(Qt::green));
+        QVERIFY(m_rig.button("select")->isEnabled());
+        QVERIFY(flash->isEnabled() && compare->isEnabled());
+        QVERIFY(typeWarning->text().isEmpty());
+
+        m_rig.setFile(other);
+        QVERIFY(!flash->isEnabled() && !compare->isEnabled());
+        QCOMPARE(typeWarning->text(), QStringLiteral("<font color=\"red\">Warning: Firmware file doesn't match module type!"));
+
+        m_rig.setFile(good);
+        m_rig.tick(Other);
+        QVERIFY(!flash->isEnabled() && !compare->isEnabled());
+        QCOMPARE(mixWarning->text(), QStringLiteral("<font color=\"red\">Warning: Modules with different firmware selected!"));
+        m_rig.tick(Other, false);
+        QVERIFY(mixWarning->text().isEmpty());
+        QVERIFY(flash->isEnabled());
+
+        // The file dialog offers the device's files first.
+        MessageBox::clearHistory();
+        MessageBox::setNextFileName(good);
+        m_rig.button("select")->click();
+        QCOMPARE(MessageBox::last().kind, MessageBox::OpenFileName);
+        QCOMPARE(MessageBox::last().title, QStringLiteral("Open Hex file"));
+        QCOMPARE(MessageBox::last().text, QStringLiteral("E08F2 (E08F2*);;Hex files (*.hex);;Any files (*)"));
+        untickAll();
+        QVERIFY(!m_rig.button("select")->isEnabled());
+    }
+
+    void flashOneModuleWithAFewThousandLines()
+    {
+        const QString file = image(QStringLiteral("E08F2_0513.hex"), 3000, QStringLiteral("05.13"));
+        QVERIFY(!file.isEmpty());
+        m_rig.setFile(file);
+        m_rig.tick(First);
+        QVERIFY(m_rig.button("flash")->isEnabled());
+        QElapsedTimer timer;
+        timer.start();
+        m_rig.button("flash")->click();
+        QVERIFY(m_rig.window->isUpdating());
+        QVERIFY(!m_rig.button("disconnect")->isEnabled());
+        QVERIFY(!m_rig.table()->isEnabled());
+        QVERIFY(m_rig.log().startsWith(QStringLiteral("Beginning flash procedure...")));
+        QVERIFY(waitForBatchEnd());
+        qInfo("3000-line image flashed and compared in %lld ms", timer.elapsed());
+        const QString log = m_rig.log();
+        QVERIFY2(log.contains(QStringLiteral("Transmission started.")), qPrintable(log.left(2000)));
+        QVERIFY(log.contains(QStringLiteral("Flashing finished with 0 checksum errors.\nStarting compare procedure...")));
+        QVERIFY(log.contains(QStringLiteral("Comparing finished.\nStarting PostFlash...")));
+        QVERIFY(log.contains(QStringLiteral("Firmware update completed. (0 checksum errors occurred)")));
+        QVERIFY(log.trimmed().endsWith(QStringLiteral("Flashing completed for all selected modules.")));
+        QCOMPARE(m_rig.status(First), QStringLiteral("Done"));
+        QVERIFY(!m_rig.window->isRowTicked(m_rig.rowOf(First)));
+        QCOMPARE(m_rig.child<QProgressBar>("progressBar")->value(), 100);
+        QVERIFY(m_rig.button("disconnect")->isEnabled());
+        QCOMPARE(quint32(m_rig.node("ImageChecksum", First)), checksumOf(file));
+        QVERIFY(m_rig.node("Commits", First) >= 1);
+        QCOMPARE(m_rig.node("Prepared", First), 1);
+    }
+
+    void batchOfTwoModulesOfOneType()
+    {
+        const QString file = image(QStringLiteral("E08F2_0514.hex"), 400, QStringLiteral("05.14"));
+        m_rig.setFile(file);
+        m_rig.tick(First);
+        m_rig.tick(Second);
+        QVERIFY(m_rig.button("flash")->isEnabled());
+        m_rig.button("flash")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(m_rig.status(Second), QStringLiteral("Preparing..."), 60000);
+        QCOMPARE(m_rig.status(First), QStringLiteral("Done"));
+        QVERIFY(waitForBatchEnd());
+        QCOMPARE(m_rig.status(Second), QStringLiteral("Done"));
+        QCOMPARE(m_rig.log().count(QStringLiteral("Firmware update completed.")), 2);
+        QVERIFY(m_rig.log().contains(QStringLiteral("Preparing update for next module...")));
+        const quint32 expected = checksumOf(file);
+        QCOMPARE(quint32(m_rig.node("ImageChecksum", First)), expected);
+        QCOMPARE(quint32(m_rig.node("ImageChecksum", Second)), expected);
+        QVERIFY(quint32(m_rig.node("ImageChecksum", Other)) != expected);
+
+        // After a restart of the crate the scan shows the new release.
+        m_rig.window->firmwareUpdate()->setMainSwitch(false);
+        QTest::qWait(300);
+        m_rig.button("disconnect")->click();
+        QVERIFY(m_rig.connectAndScan(3));
+        QCOMPARE(m_rig.window->cellText(m_rig.rowOf(First), MainWindow::ReleaseColumn), QStringLiteral("5.14"));
+        QCOMPARE(m_rig.window->cellText(m_rig.rowOf(Second), MainWindow::ReleaseColumn), QStringLiteral("5.14"));
+        QCOMPARE(m_rig.window->cellText(m_rig.rowOf(Other), MainWindow::ReleaseColumn), QStringLiteral("6.20"));
+    }
+
+    void pauseDuringTheFirstModule()
+    {
+        const QString file = image(QStringLiteral("E08F2_0515.hex"), 300, QStringLiteral("05.15"));
+        m_rig.setFile(file);
+        m_rig.tick(First);
+        m_rig.tick(Second);
+        const qint64 secondCommits = m_rig.node("Commits", Second);
+        m_rig.button("flash")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(m_rig.status(First), QStringLiteral("Flashing..."), 20000);
+        m_rig.button("pause")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(m_rig.status(First), QStringLiteral("Done"), 60000);
+        QCOMPARE(m_rig.status(Second), QStringLiteral("Preparing..."));
+        QTest::qWait(1500);
+        QCOMPARE(m_rig.status(Second), QStringLiteral("Preparing..."));
+        QCOMPARE(m_rig.node("Commits", Second), secondCommits);
+        QVERIFY(m_rig.window->isRowTicked(m_rig.rowOf(Second)));
+        // The operator can carry on: the controls are back.
+        QVERIFY(!m_rig.window->isUpdating());
+        QVERIFY(m_rig.button("flash")->isEnabled());
+        QVERIFY(m_rig.button("disconnect")->isEnabled());
+        untickAll();
+    }
+
+    void compareWithoutDifference()
+    {
+        const QString file = m_dir.path() + QStringLiteral("/E08F2_0514.hex");
+        m_rig.setFile(file);
+        m_rig.tick(Second);
+        m_rig.button("compare")->click();
+        QVERIFY(m_rig.log().startsWith(QStringLiteral("Beginning compare procedure...")));
+        QVERIFY(waitForBatchEnd());
+        const QString log = m_rig.log();
+        QVERIFY2(log.contains(QStringLiteral("Comparing finished.\nRestarting Module...")), qPrintable(log.right(600)));
+        QVERIFY(!log.contains(QStringLiteral("Flashing finished")));
+        QCOMPARE(m_rig.status(Second), QStringLiteral("Done"));
+        QCOMPARE(m_rig.node("Pass", Second), 0); // restart ends the pass
+        QCOMPARE(m_rig.node("Mode", Second), 1); // running its firmware again
+    }
+
+    void compareWithADifferenceEndsTheBatch()
+    {
+        const QString file = m_dir.path() + QStringLiteral("/E08F2_0514.hex");
+        m_rig.setFile(file);
+        m_rig.tick(First);
+        m_rig.tick(Second);
+        QVERIFY(m_rig.setNode("CompareDifferenceLine", First, 50));
+        m_rig.button("compare")->click();
+        QVERIFY(waitForBatchEnd());
+        const QString log = m_rig.log();
+        QVERIFY(log.contains(QStringLiteral("Error: Differences between HEX file and processor flash detected!")));
+        QCOMPARE(m_rig.status(First), QStringLiteral("Differences found"));
+        // The batch ends there: the other module is left as it was, still ticked.
+        QCOMPARE(m_rig.status(Second), QString());
+        QVERIFY(m_rig.window->isRowTicked(m_rig.rowOf(Second)));
+        QVERIFY(m_rig.button("disconnect")->isEnabled());
+        QVERIFY(m_rig.table()->isEnabled());
+        QCOMPARE(m_rig.node("Mode", First), 1); // restarted
+        untickAll();
+    }
+
+    void rejectedLineIsResentAndCounted()
+    {
+        const QString file = image(QStringLiteral("E08F2_0516.hex"), 200, QStringLiteral("05.16"));
+        m_rig.setFile(file);
+        m_rig.tick(Second);
+        QVERIFY(m_rig.setNode("RejectLine", Second, 37));
+        m_rig.button("flash")->click();
+        QVERIFY(waitForBatchEnd());
+        const QString log = m_rig.log();
+        QVERIFY(log.contains(QStringLiteral("Flashing finished with 1 checksum errors.")));
+        QVERIFY(log.contains(QStringLiteral("Firmware update completed. (1 checksum errors occurred)")));
+        QCOMPARE(m_rig.status(Second), QStringLiteral("Done"));
+        QCOMPARE(quint32(m_rig.node("ImageChecksum", Second)), checksumOf(file));
+    }
+
+    void lineRejectedTenTimesFailsTheRun()
+    {
+        // A line with a wrong checksum is rejected every time it is sent.
+        const QString file = image(QStringLiteral("E08F2_bad.hex"), 100, QStringLiteral("05.17"), 12);
+        m_rig.setFile(file);
+        m_rig.tick(Second);
+        const qint64 commits = m_rig.node("Commits", Second);
+        m_rig.button("flash")->click();
+        QVERIFY(waitForBatchEnd(60000));
+        QCOMPARE(m_rig.status(Second), QStringLiteral("Failed"));
+        const QString log = m_rig.log();
+        QVERIFY2(log.contains(QStringLiteral("rejected line 12 (address 0x")), qPrintable(log.right(800)));
+        QVERIFY(log.contains(QStringLiteral("10 times in a row")));
+        QVERIFY(log.contains(QStringLiteral("sn. 8003")));
+        QCOMPARE(m_rig.node("Commits", Second), commits);
+        QVERIFY(m_rig.button("flash")->isEnabled());
+    }
+
+    void moduleThatStopsAnsweringFailsWithinBoundedTime()
+    {
+        const QString file = image(QStringLiteral("E08F2_0518.hex"), 300, QStringLiteral("05.18"));
+        m_rig.setFile(file);
+        m_rig.tick(First);
+        QVERIFY(m_rig.setNode("StopAfterLines", First, 40));
+        QElapsedTimer timer;
+        timer.start();
+        m_rig.button("flash")->click();
+        // 12 resends of 200 ms each (shortened from 5 s) plus the start.
+        QVERIFY(waitForBatchEnd(30000));
+        QVERIFY(timer.elapsed() < 15000);
+        QCOMPARE(m_rig.status(First), QStringLiteral("Failed"));
+        const QString log = m_rig.log();
+        QVERIFY2(log.contains(QStringLiteral("did not answer line 41 (address 0x")), qPrintable(log.right(800)));
+        QVERIFY(log.contains(QStringLiteral("after 12 resends")));
+        QVERIFY(log.contains(QStringLiteral("module 0x200 (sn. 8001)")));
+        QCOMPARE(log.count(QStringLiteral("\n:")) >= 12, true);
+        QVERIFY(m_rig.button("disconnect")->isEnabled());
+        QVERIFY(!m_rig.window->isUpdating());
+        QVERIFY(m_rig.setNode("StopAfterLines", First, 0));
+    }
+
+    void unreadableFileEndsTheBatch()
+    {
+        const QString file = image(QStringLiteral("E08F2_gone.hex"), 20, QStringLiteral("05.19"));
+        m_rig.setFile(file);
+        m_rig.tick(Second);
+        m_rig.button("flash")->click();
+        // Gone before the module's run starts (after the prepare delay).
+        QFile::remove(file);
+        QVERIFY(waitForBatchEnd(10000));
+        QCOMPARE(m_rig.status(Second), QStringLiteral("Failed"));
+        QVERIFY2(m_rig.log().contains(QStringLiteral("Can not open HEX file %1").arg(file)), qPrintable(m_rig.log()));
+        QVERIFY(m_rig.button("disconnect")->isEnabled());
+        QVERIFY(m_rig.child<QLineEdit>("fileName")->isEnabled());
+    }
+};
+
+VEXA_TEST_MAIN(FlashFirmwareTest)
+#include "tst_flashfirmware.moc"
