@@ -16,6 +16,8 @@
 #include "settings.h"
 #include "snmpcontroller.h"
 #include "modulediscovery.h"
+#include "snmpcontroller.h"
+#include "snmpmodule.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -66,6 +68,7 @@ VexaControl::VexaControl(QWidget *parent)
 
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() > 1 && arguments.at(1) == QLatin1String(Product::ServiceArgument)) {
+        m_serviceMode = true;
         m_ui->actionSpecialMode->setEnabled(true);
         m_ui->actionCalibrationMode->setEnabled(true);
         m_ui->actionCalibrationControl->setEnabled(true);
@@ -97,6 +100,10 @@ VexaControl::VexaControl(QWidget *parent)
           m_ui->actionDigitalFilter, m_ui->actionSetLiveInsertion, m_ui->actionSetFineAdjustmentOn,
           m_ui->actionSetFineAdjustmentOff, m_ui->actionSetKillEnable, m_ui->actionSetKillDisable})
         action->setVisible(false);
+    // An unlocked service action must also be reachable: a hidden action can be
+    // neither seen nor triggered by its shortcut.
+    if (m_serviceMode)
+        m_ui->actionSpecialMode->setVisible(true);
 
     m_fanSpeedBar = new QProgressBar(this);
     m_fanSpeedBar->setObjectName(QStringLiteral("fanSpeedBar"));
@@ -345,6 +352,21 @@ void VexaControl::setModuleWidgetsEnabled(bool enabled)
 
 // ---------------------------------------------------------------- refresh cycle
 
+bool VexaControl::moduleAnswers(BaseModule *module)
+{
+    if (!module->connected())
+        return false;
+    // A module object knows its channel count from its description and so
+    // would report "connected" for ever; whether the module still answers is
+    // asked through its slot's description, which a silent module (or a crate
+    // switched off) no longer gives.
+    auto *snmpModule = qobject_cast<SnmpModule *>(module);
+    auto *snmpController = qobject_cast<SnmpController *>(m_controller);
+    if (snmpModule && snmpController)
+        return !snmpController->getModuleDescription(snmpModule->slot()).isEmpty();
+    return true;
+}
+
 void VexaControl::updateModuleConnectionStates()
 {
     for (int row = 0; row < m_modules.size(); ++row) {
@@ -357,7 +379,7 @@ void VexaControl::updateModuleConnectionStates()
             state = ModuleConnectionState::NotConnected;
         }
         if (state == ModuleConnectionState::NotConnected) {
-            if (module->connected()) {
+            if (moduleAnswers(module)) {
                 const int serial = module->serialNumber();
                 if (item)
                     item->setData(Qt::UserRole, serial ? QString::number(serial) : module->firmwareName());
@@ -367,7 +389,7 @@ void VexaControl::updateModuleConnectionStates()
             } else if (module->connectionState() == ModuleConnectionState::Unknown) {
                 module->setConnectionState(ModuleConnectionState::NotConnected);
             }
-        } else if (!module->connected()) {
+        } else if (!moduleAnswers(module)) {
             if (item)
                 item->setData(Qt::UserRole, tr("Not connected"));
             module->setConnectionState(ModuleConnectionState::NotConnected);

@@ -280,6 +280,7 @@ private:
     // Asks for the crate address under the address lock; exits with code 2 on Cancel.
     QString lockedCrateAddress();
     void updateModuleConnectionStates();
+    bool moduleAnswers(BaseModule *module);
     void setUpCurrentModule(BaseModule *module);
     void setModuleWidgetsEnabled(bool enabled);
     void refreshChannels(BaseModule *module);
@@ -342,4 +343,5 @@ private:
     bool m_staircaseDescending = false;
     int m_lastChannel = -1;
     QList<int> m_splitterSizes;
+    bool m_serviceMode = false;
 };

@@ -1020,13 +1020,17 @@ void VexaControl::on_actionPassword_triggered()
                                              QString(), &ok);
     if (!ok)
         return;
+    // Unlocking shows an action that is hidden otherwise, or it could not be used.
     if (code == QLatin1String("tor5plank")) {
+        m_ui->actionSpecialMode->setVisible(true);
         m_ui->actionSpecialMode->setEnabled(true);
     } else if (code == QLatin1String("brisel")) {
         m_ui->actionSetCrateAddress->setEnabled(true);
         if (m_dialogCrate)
             m_dialogCrate->setFanSpeedEnabled(true);
     } else if (code == QLatin1String("mavo")) {
+        m_ui->actionSetFineAdjustmentOn->setVisible(true);
+        m_ui->actionSetFineAdjustmentOff->setVisible(true);
         m_ui->actionSetFineAdjustmentOn->setEnabled(true);
         m_ui->actionSetFineAdjustmentOff->setEnabled(true);
         m_ui->actionSetAllModulesFineAdjustmentOn->setEnabled(true);
