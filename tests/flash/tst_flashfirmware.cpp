@@ -251,7 +251,12 @@ private slots:
         QVERIFY(log.contains(QStringLiteral("10 times in a row")));
         QVERIFY(log.contains(QStringLiteral("sn. 8003")));
         QCOMPARE(m_rig.node("Commits", Second), commits);
+        QVERIFY(m_rig.table()->isEnabled());
+        QVERIFY(m_rig.button("selectAll")->isEnabled());
+        // Ticking the row again offers Flash again.
+        m_rig.tick(Second);
         QVERIFY(m_rig.button("flash")->isEnabled());
+        untickAll();
     }
 
     void moduleThatStopsAnsweringFailsWithinBoundedTime()
