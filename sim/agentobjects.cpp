@@ -271,8 +271,26 @@ void AgentObjects::apply(const oid *name, size_t length, const SnmpValue &value)
 {
     long index = 0;
     const Object *o = find(name, length, &index);
-    if (o && o->write)
-        o->write(index, value);
+    if (!o || !o->write)
+        return;
+    if (lcSim().isInfoEnabled()) {
+        QString text;
+        switch (value.type) {
+        case ASN_OPAQUE_FLOAT:
+        case ASN_OPAQUE_DOUBLE:
+            text = QString::number(value.real);
+            break;
+        case ASN_OCTET_STR:
+        case ASN_IPADDRESS:
+            text = QString::fromLatin1(value.bytes.toHex(' '));
+            break;
+        default:
+            text = QString::number(value.integer);
+            break;
+        }
+        qCInfo(lcSim).noquote() << "SET" << QStringLiteral("%1.%2").arg(o->name).arg(index) << "=" << text;
+    }
+    o->write(index, value);
 }
 
 // ---------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include "statefile.h"
 
 #include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <atomic>
 #include <cmath>
 #include <csignal>
@@ -26,6 +27,8 @@ Simulator::Simulator(const SimOptions &options) : m_options(options)
     m_settings.maxMessageSize = options.maxMessageSize;
     m_settings.timeScale = options.timeScale;
     m_settings.verbose = options.verbose;
+    if (options.verbose)
+        QLoggingCategory::setFilterRules(QStringLiteral("cratesim.*=true"));
 }
 
 Simulator::~Simulator()
@@ -102,6 +105,7 @@ void Simulator::advance(double realSeconds)
         m_crate->tick(step);
     if (m_crate->isPowered() != m_powered) {
         m_powered = m_crate->isPowered();
+        qCInfo(lcSim) << "crate power" << (m_powered ? "on" : "off");
         m_can->setPowered(m_powered);
     }
     m_can->advance(qint64(m_crate->simulatedMs()));
@@ -116,6 +120,10 @@ bool Simulator::saveState(QString *error)
 
 void Simulator::run()
 {
+    qCInfo(lcSim).noquote() << "crate" << m_options.crateFile << "with" << m_crate->moduleCount() << "modules,"
+                            << m_objects->objectCount() << "objects; time scale" << m_settings.timeScale
+                            << "answer delay" << m_settings.delayMs << "ms, largest answer"
+                            << m_settings.maxMessageSize << "bytes";
     std::printf("cratesim: ready on udp:%s:%d\n", qPrintable(m_options.address), m_options.port);
     std::fflush(stdout);
     QElapsedTimer clock;

@@ -6,6 +6,7 @@
 #include "testenv.h"
 #include "vexa_config.h"
 
+#include <QElapsedTimer>
 #include <QtTest>
 #include <cmath>
 #include <memory>
@@ -35,6 +36,7 @@ private slots:
     void getBulkReadsAColumn();
     void requestCounters();
     void communityNamesFollowAccess();
+    void answerDelay();
 
 private:
     std::unique_ptr<CrateSimProcess> m_sim;
@@ -377,6 +379,21 @@ void TestCrateSimObjects::communityNamesFollowAccess()
     const SnmpAnswer w = m_write->get({QStringLiteral("snmpCommunityName.2"), QStringLiteral("snmpCommunityName.3")});
     QCOMPARE(w.bytes(0), QByteArray("mavo"));
     QCOMPARE(w.bytes(1), QByteArray());
+}
+
+void TestCrateSimObjects::answerDelay()
+{
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(m_read->get({QStringLiteral("sysMainSwitch.0")}).ok);
+    const qint64 quick = clock.elapsed();
+    QVERIFY(m_write->setInteger(QStringLiteral("cratesimAnswerDelay.0"), 150));
+    clock.restart();
+    QVERIFY(m_read->get({QStringLiteral("sysMainSwitch.0")}).ok);
+    const qint64 slow = clock.elapsed();
+    QVERIFY(m_write->setInteger(QStringLiteral("cratesimAnswerDelay.0"), 0));
+    QVERIFY2(slow >= 150, qPrintable(QString::number(slow)));
+    QVERIFY2(quick < 150, qPrintable(QString::number(quick)));
 }
 
 VEXA_TEST_GUILESS_MAIN(TestCrateSimObjects)
