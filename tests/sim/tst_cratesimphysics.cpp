@@ -36,6 +36,7 @@ private slots:
     void rampsUpAndDown();
     void moduleRampSpeedSetsChannelRates();
     void constantCurrentRegulation();
+    void voltageLimit();
     void delayedTripNeedsClearedEvents();
     void externalInhibit();
     void emergencyOff();
@@ -150,6 +151,20 @@ void TestCrateSimPhysics::constantCurrentRegulation()
     QTRY_VERIFY_WITH_TIMEOUT(std::fabs(measured(2) - 500.0) < 1e-3, 5000);
     QVERIFY(status(2) & ConstantVoltage);
     QVERIFY(!(status(2) & ConstantCurrent));
+}
+
+void TestCrateSimPhysics::voltageLimit()
+{
+    QVERIFY(m_write->setReal(QStringLiteral("outputSupervisionMaxTerminalVoltage.1"), 300.0));
+    QVERIFY(m_write->setReal(QStringLiteral("outputVoltage.1"), 500.0));
+    QVERIFY(m_write->setInteger(QStringLiteral("outputSwitch.1"), 1));
+    QTRY_VERIFY_WITH_TIMEOUT(std::fabs(measured(1) - 300.0) < 1e-3, 5000);
+    QTest::qWait(200);
+    QVERIFY(std::fabs(measured(1) - 300.0) < 1e-3);
+    QVERIFY(status(1) & (1u << 3)); // voltage limit
+    QVERIFY(m_write->setReal(QStringLiteral("outputSupervisionMaxTerminalVoltage.1"), 1000.0));
+    QTRY_VERIFY_WITH_TIMEOUT(std::fabs(measured(1) - 500.0) < 1e-3, 5000);
+    QVERIFY(!(status(1) & (1u << 3)));
 }
 
 void TestCrateSimPhysics::delayedTripNeedsClearedEvents()
