@@ -112,16 +112,42 @@ SnmpSession::~SnmpSession()
     }
 }
 
-int SnmpSession::variablesPerRequest() const { return m_tooBigMin == INT_MAX ? 0 : m_fitMax; }
-
-int SnmpSession::chunkLimit() const
+static int syntaxSlot(ObjectId object)
 {
-    if (m_tooBigMin == INT_MAX)
+    const int syntax = ObjectTable::object(object).syntax;
+    return syntax >= 0 && syntax < 32 ? syntax : 0;
+}
+
+SnmpSession::SizeLimit &SnmpSession::limitFor(ObjectId object) { return m_limits[syntaxSlot(object)]; }
+
+int SnmpSession::variablesPerRequest(ObjectId object) const
+{
+    const SizeLimit &limit = m_limits[syntaxSlot(object)];
+    return limit.tooBigMin == INT_MAX ? 0 : limit.fitMax;
+}
+
+int SnmpSession::SizeLimit::chunk() const
+{
+    if (tooBigMin == INT_MAX)
         return INT_MAX;
-    if (m_fitMax + 1 >= m_tooBigMin)
-        return std::max(1, m_fitMax);
+    if (fitMax + 1 >= tooBigMin)
+        return std::max(1, fitMax);
     // Still narrowing down what fits: try halfway between the two bounds.
-    return std::max(1, (m_fitMax + m_tooBigMin) / 2);
+    return std::max(1, (fitMax + tooBigMin) / 2);
+}
+
+void SnmpSession::SizeLimit::fitted(int count)
+{
+    fitMax = std::max(fitMax, count);
+    if (tooBigMin <= fitMax)
+        tooBigMin = fitMax + 1;
+}
+
+void SnmpSession::SizeLimit::refused(int count)
+{
+    tooBigMin = std::min(tooBigMin, count);
+    if (fitMax >= tooBigMin)
+        fitMax = tooBigMin - 1;
 }
 
 bool SnmpSession::get(const std::vector<Variable> &variables, std::vector<ValueCodec::Value> *values)
@@ -139,23 +165,22 @@ bool SnmpSession::transfer(int command, const std::vector<Variable> &variables,
 {
     values->clear();
     const int total = static_cast<int>(variables.size());
+    if (total == 0)
+        return true;
+    SizeLimit &limit = limitFor(variables.front().object);
     int done = 0;
     while (done < total) {
-        const int count = std::min(total - done, chunkLimit());
+        const int count = std::min(total - done, limit.chunk());
         std::vector<ValueCodec::Value> part;
         const Outcome outcome = exchange(command, variables.data() + done, count, &part);
         if (outcome == Outcome::Ok) {
-            m_fitMax = std::max(m_fitMax, count);
-            if (m_tooBigMin <= m_fitMax)
-                m_tooBigMin = m_fitMax + 1;
+            limit.fitted(count);
             values->insert(values->end(), part.begin(), part.end());
             done += count;
             continue;
         }
         if (outcome == Outcome::TooBig && count > 1) {
-            m_tooBigMin = std::min(m_tooBigMin, count);
-            if (m_fitMax >= m_tooBigMin)
-                m_fitMax = m_tooBigMin - 1;
+            limit.refused(count);
             continue;
         }
         if (outcome == Outcome::TooBig)

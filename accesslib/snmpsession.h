@@ -49,9 +49,9 @@ public:
     const std::string &address() const { return m_address; }
     int timeoutMs() const { return m_timeoutMs; }
     int retries() const { return m_retries; }
-    // Most variables one request may carry, as learnt from tooBig answers;
-    // 0 while the agent has not refused any size.
-    int variablesPerRequest() const;
+    // Most variables of `object`'s kind one request may carry, as learnt from
+    // tooBig answers; 0 while the agent has not refused any size.
+    int variablesPerRequest(ObjectId object) const;
 
     // Results handed out on this handle, valid until the next call on it.
     std::string text;
@@ -67,13 +67,22 @@ private:
     bool transfer(int command, const std::vector<Variable> &variables, std::vector<ValueCodec::Value> *values);
     enum class Outcome { Ok, TooBig, Failed };
     Outcome exchange(int command, const Variable *variables, int count, std::vector<ValueCodec::Value> *values);
-    int chunkLimit() const;
+
+    // What the agent accepts, learnt per value syntax: floats, BITS and integers
+    // make answers of different sizes.
+    struct SizeLimit {
+        int fitMax = 0;          // most variables a request carried without tooBig
+        int tooBigMin = INT_MAX; // fewest variables a request was refused with
+        int chunk() const;
+        void fitted(int count);
+        void refused(int count);
+    };
+    SizeLimit &limitFor(ObjectId object);
     bool addVariable(netsnmp_pdu *pdu, const Variable &variable);
 
     void *m_session = nullptr;
     std::string m_address;
     int m_timeoutMs = defaultTimeoutMs;
     int m_retries = defaultRetries;
-    int m_fitMax = 0;           // most variables a request carried without tooBig
-    int m_tooBigMin = INT_MAX;  // fewest variables a request was refused with
+    SizeLimit m_limits[32]; // indexed by net-snmp's TYPE_* syntax
 };
