@@ -475,17 +475,25 @@ void FirmwareUpdate::sendHexLine()
         emit progress(int(double(m_hexFile.pos()) * 100.0 / double(size) + 0.5));
 }
 
-void FirmwareUpdate::transmitCurrentLine()
+QList<CanFrame> FirmwareUpdate::lineFrames(int base, const QByteArray &line)
 {
-    QByteArray text = m_currentLine;
+    QByteArray text = line;
     if (!text.endsWith("\r\n"))
         text.append("\r\n");
-    const int target = m_currentCanId + 1;
+    QList<CanFrame> frames;
     for (int offset = 0; offset < text.size(); offset += 6) {
         QByteArray data = QByteArray::fromHex("1500");
         data.append(text.mid(offset, 6));
-        sendFrame(CanFrame(target, data));
+        frames << CanFrame(base + 1, data);
     }
+    return frames;
+}
+
+void FirmwareUpdate::transmitCurrentLine()
+{
+    // One request per chunk: the boot loader takes them one at a time.
+    for (const CanFrame &frame : lineFrames(m_currentCanId, m_currentLine))
+        sendFrame(frame);
 }
 
 void FirmwareUpdate::handleLineAnswer(const CanFrame &frame)

@@ -69,6 +69,8 @@ public:
     void prepareModules();
     bool startModule();
     void transmitCurrentLine();
+    // The frames of one HEX line to a module: CR LF appended, 6 characters each.
+    static QList<CanFrame> lineFrames(int base, const QByteArray &line);
 
     // Event memory.
     void readFarMemory(int base, quint32 address);

@@ -1,0 +1,93 @@
+// The demo crate's module waiting in its boot loader (T07X0 at 0x280): flashed
+// with a test image, compared while the scan has seen a boot loader (the
+// compare run still performs its hand-shake), restarted, and listed again with
+// the new release.
+#include "flashrig.h"
+#include "hexgen.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+namespace {
+constexpr int Waiting = 0x280;
+}
+
+class FlashBootLoaderTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    FlashRig m_rig;
+    QTemporaryDir m_dir;
+    QString m_file;
+
+    bool waitForBatchEnd(int timeoutMs = 120000)
+    {
+        return QTest::qWaitFor([&] { return !m_rig.window->isUpdating(); }, timeoutMs);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        FlashRig::shortenDelays();
+        QVERIFY2(m_rig.start(CrateSimProcess::demoCrateFile()), qPrintable(m_rig.error()));
+        QVERIFY(m_rig.connectAndScan(6));
+        HexGen::Options o;
+        o.device = QStringLiteral("T07X0");
+        o.release = QStringLiteral("04.00");
+        o.dataLines = 800;
+        m_file = m_dir.path() + QStringLiteral("/T07X0_0400.hex");
+        QVERIFY(HexGen::writeFile(m_file, o));
+    }
+
+    void waitingModuleIsListedFirstAndRed()
+    {
+        QVERIFY(m_rig.window->firmwareUpdate()->bootLoaderSeen());
+        QCOMPARE(m_rig.status(Waiting), QStringLiteral("Need Update"));
+        m_rig.button("selectAll")->click();
+        QCOMPARE(m_rig.window->nextSelectedRow(), m_rig.rowOf(Waiting));
+        m_rig.button("disselectAll")->click();
+        QCOMPARE(m_rig.node("Mode", Waiting), 2);
+    }
+
+    void flashTheWaitingModule()
+    {
+        m_rig.setFile(m_file);
+        m_rig.tick(Waiting);
+        QVERIFY(m_rig.button("flash")->isEnabled());
+        m_rig.button("flash")->click();
+        QVERIFY(waitForBatchEnd());
+        QCOMPARE(m_rig.status(Waiting), QStringLiteral("Done"));
+        QFile f(m_file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(quint32(m_rig.node("ImageChecksum", Waiting)), HexGen::parse(f.readAll()).checksum());
+        QVERIFY(m_rig.log().contains(QStringLiteral("Firmware update completed. (0 checksum errors occurred)")));
+    }
+
+    void compareAfterABootLoaderWasSeenStillShakesHands()
+    {
+        m_rig.tick(Waiting);
+        m_rig.button("compare")->click();
+        QVERIFY(waitForBatchEnd());
+        const QString log = m_rig.log();
+        QVERIFY2(log.contains(QStringLiteral("Comparing finished.\nRestarting Module...")), qPrintable(log.right(500)));
+        QCOMPARE(m_rig.status(Waiting), QStringLiteral("Done"));
+        // Restarted into the new firmware.
+        QTRY_COMPARE_WITH_TIMEOUT(m_rig.node("Mode", Waiting), qint64(1), 3000);
+    }
+
+    void rescanShowsTheNewRelease()
+    {
+        m_rig.button("disconnect")->click();
+        QVERIFY(m_rig.connectAndScan(6));
+        const int row = m_rig.rowOf(Waiting);
+        QCOMPARE(m_rig.window->cellText(row, MainWindow::ReleaseColumn), QStringLiteral("4.00"));
+        QCOMPARE(m_rig.status(Waiting), QString());
+        QVERIFY(!m_rig.window->moduleList().at(row).needsUpdate);
+        QCOMPARE(m_rig.table()->item(row, 0)->background().color().alpha(), 0);
+    }
+};
+
+VEXA_TEST_MAIN(FlashBootLoaderTest)
+#include "tst_flashbootloader.moc"
