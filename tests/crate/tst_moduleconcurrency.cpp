@@ -22,6 +22,7 @@
 namespace {
 
 constexpr int Rounds = 300;
+constexpr int MinPasses = 100;
 constexpr int RefreshReadsPerPass = 10; // the ten channel-0 reads of a refresh
 
 // The refresh pass of the main window's timer: every read starts at channel 0.
@@ -78,24 +79,30 @@ private:
         QVERIFY(module.channelNumber() >= 2);
         const quint64 before = controller.libraryCallCount();
 
+        // Each side goes on until the other has done its share too, so that the
+        // two really overlap however the threads are scheduled.
         std::atomic<int> scriptCalls{0};
+        std::atomic<int> scriptRounds{0};
         std::atomic<bool> scriptDone{false};
+        std::atomic<int> passes{0};
         std::thread script([&] {
             int calls = 0;
-            for (int round = 0; round < Rounds; ++round)
+            for (int round = 0; round < Rounds || passes.load() < MinPasses; ++round) {
                 calls += scriptPass(module, round);
+                ++scriptRounds;
+            }
             scriptCalls = calls;
             scriptDone = true;
         });
-        int passes = 0;
-        while (!scriptDone.load() || passes < 5) {
+        while (!scriptDone.load() || passes.load() < MinPasses) {
             refreshPass(module);
             ++passes;
         }
         script.join();
+        QVERIFY(scriptRounds.load() >= Rounds);
 
         const quint64 made = controller.libraryCallCount() - before;
-        QCOMPARE(made, quint64(scriptCalls.load()) + quint64(passes) * RefreshReadsPerPass);
+        QCOMPARE(made, quint64(scriptCalls.load()) + quint64(passes.load()) * RefreshReadsPerPass);
 
         // After both are done, a refresh sees the script's last write.
         module.setVoltageUnit(QStringLiteral("V"));
