@@ -43,6 +43,8 @@ IpV4InputDialog::~IpV4InputDialog()
 void IpV4InputDialog::setLabelText(const QString &text)
 {
     m_ui->lblText->setText(text);
+    // A longer text (the address-lock question) needs more room than the form's default.
+    adjustSize();
 }
 
 QString IpV4InputDialog::labelText() const

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
 #include <QTextStream>
@@ -90,6 +91,7 @@ private slots:
     void lockedAddressesListsEveryHolder();
     void racingProcessesOneWins();
     void unwritableStoreIsNoLock();
+    void everyWriteMovesFileTime();
 
 private:
     ChildResult child(const QString &op, const QString &address);
@@ -322,6 +324,36 @@ void TestAddressLocker::unwritableStoreIsNoLock()
     QVERIFY(!locker.lock(QStringLiteral("127.0.0.30")));
     QVERIFY(!locker.forceLock(QStringLiteral("127.0.0.31")));
     QVERIFY(QDir().rmdir(storeFile()));
+}
+
+// Every write leaves a modification time later than the one before, also when
+// the clock has not moved on (coarse file times): otherwise another process's
+// cached copy of equal size could be taken for the current store.
+void TestAddressLocker::everyWriteMovesFileTime()
+{
+    AddressLocker locker;
+    const QString a = QStringLiteral("127.0.0.40");
+    QDateTime last;
+    for (int i = 0; i < 20; ++i) {
+        QVERIFY(i % 2 == 0 ? locker.lock(a) : locker.unlock(a));
+        const QDateTime now = QFileInfo(storeFile()).lastModified();
+        if (last.isValid())
+            QVERIFY2(now > last, qPrintable(QStringLiteral("write %1: %2 after %3")
+                                                .arg(i)
+                                                .arg(now.toMSecsSinceEpoch())
+                                                .arg(last.toMSecsSinceEpoch())));
+        last = now;
+    }
+    // A file time ahead of the clock stands for "a write within the same tick".
+    const QDateTime ahead = QDateTime::currentDateTime().addSecs(10);
+    {
+        QFile f(storeFile());
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(ahead, QFileDevice::FileModificationTime));
+    }
+    QVERIFY(locker.lock(a));
+    QVERIFY(QFileInfo(storeFile()).lastModified() > ahead);
+    QVERIFY(locker.unlock(a));
 }
 
 int main(int argc, char *argv[])

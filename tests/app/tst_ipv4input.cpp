@@ -30,6 +30,7 @@ private slots:
     void typingStopsAtInvalidInput_data();
     void typingStopsAtInvalidInput();
     void form();
+    void longLabelFits();
     void okFollowsValidity();
     void localServerEnablesOk();
     void addressIsNormalised();
@@ -184,6 +185,21 @@ void TestIpV4Input::form()
     QCOMPARE(dialog.findChild<QPushButton *>(QStringLiteral("btnOk"))->text(), QStringLiteral("Ok"));
     QCOMPARE(dialog.findChild<QPushButton *>(QStringLiteral("btnCancel"))->text(), QStringLiteral("Cancel"));
     QVERIFY(dialog.warningText().isEmpty());
+}
+
+// The address-lock question is several lines long: none of it may be clipped.
+void TestIpV4Input::longLabelFits()
+{
+    IpV4InputDialog dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    dialog.setLabelText(QStringLiteral(
+        "It seems there is already a program accessing the crate with IP address 127.0.0.2.<ul><li>Press Ok to "
+        "connect anyway.</li><li>Change the IP address and press Ok to connect to another MPOD.</li><li>Press "
+        "Cancel to quit the program.</li></ul>"));
+    QApplication::processEvents();
+    auto *label = dialog.findChild<QLabel *>(QStringLiteral("lblText"));
+    QVERIFY(label->height() >= label->heightForWidth(label->width()));
 }
 
 void TestIpV4Input::okFollowsValidity()

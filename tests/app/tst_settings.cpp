@@ -24,6 +24,8 @@ private slots:
     void singletonIsOneObject();
     void singletonSeesTestAddress();
     void otherStoresKeepTheirName();
+    void computedFileNameMatchesSettings_data();
+    void computedFileNameMatchesSettings();
     void resolutionDefaults();
     void resolutionFallsBackKeyByKey();
     void resolutionScopeFollowsLastKey_data();
@@ -121,6 +123,23 @@ void TestSettings::otherStoresKeepTheirName()
 {
     QVERIFY(Settings::storeFileName(QStringLiteral("addresslock")).endsWith(QStringLiteral("/addresslock.ini")));
     QVERIFY(Settings::storeFileName(QStringLiteral("resolution")).endsWith(QStringLiteral("/resolution.ini")));
+}
+
+void TestSettings::computedFileNameMatchesSettings_data()
+{
+    QTest::addColumn<QString>("application");
+    QTest::newRow("operator") << "vexacontrol";
+    QTest::newRow("operator, flash spelling") << "vexaControl";
+    QTest::newRow("address lock") << "addresslock";
+    QTest::newRow("resolution") << "resolution";
+}
+
+// The address lock computes its file name without opening the store; it must be
+// the file the settings library opens.
+void TestSettings::computedFileNameMatchesSettings()
+{
+    QFETCH(QString, application);
+    QCOMPARE(Settings::storeFileName(application), Settings::store(application)->fileName());
 }
 
 void TestSettings::resolutionDefaults()
