@@ -627,6 +627,24 @@ private slots:
         QCOMPARE(reads.load(), 75);
     }
 
+    // A module that stops answering vanishes from the agent: empty description,
+    // nothing arrives, and it is back once it answers again.
+    void moduleStopsAnswering()
+    {
+        QVERIFY(m_control->set(QStringLiteral("CRATESIM-MIB::cratesimModuleResponding.5"), 'i', 0));
+        QCOMPARE(QByteArray(getModuleDescription(m_handle, 4)), QByteArray());
+        const SnmpDoubleRecord *r = getMultipleOutputConfigMaxTerminalVoltages(m_handle, 400, 4);
+        QVERIFY(r);
+        QCOMPARE(r->count, 0);
+        QVERIFY2(QByteArray(snmpGetLastError()).contains("outputConfigMaxTerminalVoltage.401"), snmpGetLastError());
+        QCOMPARE(getModuleStatus(m_handle, 4), 0);
+        // the other modules are unaffected
+        QCOMPARE(getMultipleOutputConfigMaxTerminalVoltages(m_handle, 0, 8)->count, 8);
+        QVERIFY(m_control->set(QStringLiteral("CRATESIM-MIB::cratesimModuleResponding.5"), 'i', 1));
+        QCOMPARE(QByteArray(getModuleDescription(m_handle, 4)), QByteArray("vexa, T01X0, 4, 5100404, 05.12"));
+        QCOMPARE(getMultipleOutputConfigMaxTerminalVoltages(m_handle, 400, 4)->count, 4);
+    }
+
     // ------------------------------------------------------------ main switch, agent gone
 
     void mainSwitchOff()
