@@ -9,7 +9,13 @@ SimOptions::Result SimOptions::parse(const QStringList &arguments)
     parser.setApplicationDescription(QStringLiteral(
         "cratesim: a simulated MPOD crate with high-voltage modules, answering SNMP v2c like the real one.\n"
         "Read community \"kestra\", write community \"mavo\"; \"TORVIK\" reads and writes.\n"
-        "Objects: WIENER-CRATE-MIB (the crate), CRATESIM-MIB (faults, loads, counters)."));
+        "Objects: WIENER-CRATE-MIB (the crate), CRATESIM-MIB (faults, loads, counters).\n"
+        "Prints \"cratesim: ready on udp:A:P\" once it listens; SIGTERM stops it.\n\n"
+        "Example (from the source directory):\n"
+        "  cratesim --address 127.0.0.77 sim/crates/demo.json\n"
+        "  snmpwalk -m +WIENER-CRATE-MIB -M +mibs -v2c -c kestra 127.0.0.77 WIENER-CRATE-MIB::moduleDescription\n"
+        "  snmpset -m WIENER-CRATE-MIB:CRATESIM-MIB -M +mibs -v2c -c mavo 127.0.0.77 "
+        "CRATESIM-MIB::cratesimChannelTrip.1 i 1"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     const QCommandLineOption addressOption(QStringLiteral("address"),
                                            QStringLiteral("Listen on this IPv4 address (default 127.0.0.1)."),
