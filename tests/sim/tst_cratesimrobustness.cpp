@@ -49,6 +49,7 @@ private slots:
     void helpExplains();
     void badCommandLines_data();
     void badCommandLines();
+    void addressInUse();
 
 private:
     bool stillAnswers();
@@ -272,6 +273,19 @@ void TestCrateSimRobustness::badCommandLines()
     QCOMPARE(process.exitCode(), exitCode);
     const QString err = QString::fromLocal8Bit(process.readAllStandardError());
     QVERIFY2(err.contains(message), qPrintable(err));
+}
+
+void TestCrateSimRobustness::addressInUse()
+{
+    QProcess second;
+    second.start(CrateSimProcess::executable(),
+                 {QStringLiteral("--address"), m_sim->address(), QStringLiteral("--port"), QString::number(m_sim->port()),
+                  QStringLiteral(VEXA_SOURCE_DIR "/tests/sim/data/testcrate.json")});
+    QVERIFY(second.waitForFinished(10000));
+    QCOMPARE(second.exitCode(), 1);
+    QVERIFY(QString::fromLocal8Bit(second.readAllStandardError()).contains(QLatin1String("cannot listen")));
+    QVERIFY(!second.readAllStandardOutput().contains("ready"));
+    QVERIFY(stillAnswers());
 }
 
 VEXA_TEST_GUILESS_MAIN(TestCrateSimRobustness)
