@@ -19,15 +19,15 @@
 // writer overlaps a read, and every write leaves a modification time later than
 // the one before, so a cached copy can never pass for the current file.
 
-namespace {
+namespace
+{
 
 // Serialises access to one store across processes. The settings class takes
 // its own "<file>.lock" while writing, so ours has another name.
 class StoreGuard
 {
 public:
-    explicit StoreGuard(const QString &storeFile)
-        : m_lock(storeFile + QStringLiteral(".guard"))
+    explicit StoreGuard(const QString &storeFile) : m_lock(storeFile + QStringLiteral(".guard"))
     {
         QDir().mkpath(QFileInfo(storeFile).absolutePath());
         // A guard is held for milliseconds; one older than this was left by a crash.
@@ -58,10 +58,8 @@ QDateTime modificationTime(const QString &file)
 } // namespace
 
 AddressLocker::AddressLocker(QObject *parent)
-    : QObject(parent)
-    , m_application(QString::fromLatin1(Product::AddressLockStore))
-    , m_organisation(QString::fromLatin1(Product::Organisation))
-    , m_pid(QCoreApplication::applicationPid())
+    : QObject(parent), m_application(QString::fromLatin1(Product::AddressLockStore)),
+      m_organisation(QString::fromLatin1(Product::Organisation)), m_pid(QCoreApplication::applicationPid())
 {
     // Opening the store reads it: do that under the guard as well.
     StoreGuard guard(Settings::storeFileName(m_application));

@@ -14,16 +14,15 @@ const char IpV4InputDialog::RecentGroup[] = "RecentIpAddresses";
 const char IpV4InputDialog::ReadCommunity[] = "kestra";
 const char IpV4InputDialog::WriteCommunity[] = "mavo";
 
-IpV4InputDialog::IpV4InputDialog(QWidget *parent)
-    : QDialog(parent)
-    , m_ui(new Ui::IpV4InputDialog)
+IpV4InputDialog::IpV4InputDialog(QWidget *parent) : QDialog(parent), m_ui(new Ui::IpV4InputDialog)
 {
     m_ui->setupUi(this);
     // Only its enabling rule is kept; the operator never sees it.
     m_ui->chkLocalServer->setChecked(false);
     m_ui->chkLocalServer->setVisible(false);
     m_ui->lblReadCommunity->setText(tr("SNMP read access password (%1):").arg(QLatin1String(ReadCommunity)));
-    m_ui->lblWriteCommunity->setText(tr("SNMP write access password (%1):").arg(QLatin1String(WriteCommunity)));
+    m_ui->lblWriteCommunity->setText(
+        tr("SNMP write access password (%1):").arg(QLatin1String(WriteCommunity)));
     m_ui->cmbAddress->setValidator(new IpV4Validator(this));
     m_ui->cmbAddress->addItems(recentAddresses());
     m_openedWith = address();
@@ -91,9 +90,9 @@ void IpV4InputDialog::addressChanged()
     m_ui->btnOk->setEnabled(acceptable || m_ui->chkLocalServer->isChecked());
     m_ui->lblWarning->clear();
     if (acceptable && m_lockedAddresses.contains(text))
-        m_ui->lblWarning->setText(QStringLiteral("<font color=\"red\"><strong>")
-                                  + tr("Warning: This address may already be in use!")
-                                  + QStringLiteral("</strong></font>"));
+        m_ui->lblWarning->setText(QStringLiteral("<font color=\"red\"><strong>") +
+                                  tr("Warning: This address may already be in use!") +
+                                  QStringLiteral("</strong></font>"));
 }
 
 void IpV4InputDialog::localServerStateChanged(int newState)

@@ -9,7 +9,8 @@
 #include <QDialog>
 #include <QStringList>
 
-namespace Ui {
+namespace Ui
+{
 class IpV4InputDialog;
 }
 

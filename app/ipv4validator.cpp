@@ -2,10 +2,7 @@
 
 #include <QStringList>
 
-IpV4Validator::IpV4Validator(QObject *parent)
-    : QValidator(parent)
-{
-}
+IpV4Validator::IpV4Validator(QObject *parent) : QValidator(parent) {}
 
 QValidator::State IpV4Validator::validate(QString &input, int &pos) const
 {

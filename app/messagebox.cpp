@@ -7,10 +7,10 @@
 #include <QInputDialog>
 #include <QQueue>
 
-namespace {
-
-struct Hooks
+namespace
 {
+
+struct Hooks {
     QQueue<QMessageBox::StandardButton> answers;
     QQueue<QVariant> values;
     QQueue<QString> fileNames;
@@ -93,8 +93,8 @@ QMessageBox::StandardButton MessageBox::warning(QWidget *parent, const QString &
     return showMessage(Warning, parent, title, text, buttons, defaultButton);
 }
 
-QMessageBox::StandardButton MessageBox::information(QWidget *parent, const QString &title, const QString &text,
-                                                    QMessageBox::StandardButtons buttons,
+QMessageBox::StandardButton MessageBox::information(QWidget *parent, const QString &title,
+                                                    const QString &text, QMessageBox::StandardButtons buttons,
                                                     QMessageBox::StandardButton defaultButton)
 {
     return showMessage(Information, parent, title, text, buttons, defaultButton);
@@ -123,8 +123,8 @@ bool MessageBox::takeFileName(QString *fileName)
     return true;
 }
 
-QString MessageBox::getText(QWidget *parent, const QString &title, const QString &label, QLineEdit::EchoMode mode,
-                            const QString &text, bool *ok)
+QString MessageBox::getText(QWidget *parent, const QString &title, const QString &label,
+                            QLineEdit::EchoMode mode, const QString &text, bool *ok)
 {
     Record entry = makeRecord(InputText, title, label);
     bool accepted = false;
@@ -188,7 +188,8 @@ double MessageBox::getDouble(QWidget *parent, const QString &title, const QStrin
         if (accepted)
             result = qBound(minValue, v, maxValue);
     } else if (mayOpenWindow()) {
-        result = QInputDialog::getDouble(parent, title, label, value, minValue, maxValue, decimals, &accepted);
+        result =
+            QInputDialog::getDouble(parent, title, label, value, minValue, maxValue, decimals, &accepted);
     }
     if (accepted)
         entry.value = result;
@@ -198,8 +199,8 @@ double MessageBox::getDouble(QWidget *parent, const QString &title, const QStrin
     return result;
 }
 
-QString MessageBox::getItem(QWidget *parent, const QString &title, const QString &label, const QStringList &items,
-                            int current, bool editable, bool *ok)
+QString MessageBox::getItem(QWidget *parent, const QString &title, const QString &label,
+                            const QStringList &items, int current, bool editable, bool *ok)
 {
     Record entry = makeRecord(InputItem, title, label);
     bool accepted = false;

@@ -36,29 +36,32 @@ public:
         ExistingDirectory,
     };
 
-    struct Record
-    {
+    struct Record {
         Kind kind = Information;
-        QString title;      // window title or dialog caption
-        QString text;       // message or input label; file dialogs: the filter
+        QString title; // window title or dialog caption
+        QString text;  // message or input label; file dialogs: the filter
         QMessageBox::StandardButton answer = QMessageBox::NoButton; // message boxes
         QVariant value;     // input value or file name returned; invalid when cancelled
         bool armed = false; // answered by a test hook
     };
 
     // Message boxes. The result is the button the operator pressed.
-    static QMessageBox::StandardButton critical(QWidget *parent, const QString &title, const QString &text,
-                                                QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                                QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
-    static QMessageBox::StandardButton warning(QWidget *parent, const QString &title, const QString &text,
-                                               QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                               QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
-    static QMessageBox::StandardButton information(QWidget *parent, const QString &title, const QString &text,
-                                                   QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                                   QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
-    static QMessageBox::StandardButton question(QWidget *parent, const QString &title, const QString &text,
-                                                QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No,
-                                                QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    static QMessageBox::StandardButton
+    critical(QWidget *parent, const QString &title, const QString &text,
+             QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+             QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    static QMessageBox::StandardButton
+    warning(QWidget *parent, const QString &title, const QString &text,
+            QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+            QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    static QMessageBox::StandardButton
+    information(QWidget *parent, const QString &title, const QString &text,
+                QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    static QMessageBox::StandardButton
+    question(QWidget *parent, const QString &title, const QString &text,
+             QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No,
+             QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
     // Input dialogs, as QInputDialog's static functions: *ok (if given) tells
     // whether the operator accepted.
@@ -66,12 +69,14 @@ public:
                            QLineEdit::EchoMode mode = QLineEdit::Normal, const QString &text = QString(),
                            bool *ok = nullptr);
     static int getInt(QWidget *parent, const QString &title, const QString &label, int value = 0,
-                      int minValue = -2147483647, int maxValue = 2147483647, int step = 1, bool *ok = nullptr);
+                      int minValue = -2147483647, int maxValue = 2147483647, int step = 1,
+                      bool *ok = nullptr);
     static double getDouble(QWidget *parent, const QString &title, const QString &label, double value = 0,
                             double minValue = -2147483647, double maxValue = 2147483647, int decimals = 1,
                             bool *ok = nullptr);
-    static QString getItem(QWidget *parent, const QString &title, const QString &label, const QStringList &items,
-                           int current = 0, bool editable = true, bool *ok = nullptr);
+    static QString getItem(QWidget *parent, const QString &title, const QString &label,
+                           const QStringList &items, int current = 0, bool editable = true,
+                           bool *ok = nullptr);
 
     // File dialogs; an empty result means cancelled.
     static QString getOpenFileName(QWidget *parent = nullptr, const QString &caption = QString(),

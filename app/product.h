@@ -2,7 +2,8 @@
 // Constants compiled into both programs. The settings organisation and the store
 // names are shared with crateflash, so they must never change between releases.
 
-namespace Product {
+namespace Product
+{
 
 inline constexpr char Title[] = "vexa SNMP Control";
 inline constexpr char Version[] = "1.1.8.0";

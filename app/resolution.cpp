@@ -7,26 +7,25 @@
 #include <QSettings>
 #include <QStringList>
 
-namespace {
+namespace
+{
 const QString microAmpere = QStringLiteral("\u00B5A");
 const QString storedMicroAmpere = QStringLiteral("uA");
 } // namespace
 
 Resolution::Resolution(QObject *parent)
-    : QObject(parent)
-    , m_organisation(QString::fromLatin1(Product::Organisation))
-    , m_application(QString::fromLatin1(Product::ResolutionStore))
-    , m_defaultGroupName(QStringLiteral("default"))
-    , m_voltageUnit(QStringLiteral("V"))
-    , m_currentUnit(QStringLiteral("mA"))
-    , m_lowCurrentUnit(storedMicroAmpere)
+    : QObject(parent), m_organisation(QString::fromLatin1(Product::Organisation)),
+      m_application(QString::fromLatin1(Product::ResolutionStore)),
+      m_defaultGroupName(QStringLiteral("default")), m_voltageUnit(QStringLiteral("V")),
+      m_currentUnit(QStringLiteral("mA")), m_lowCurrentUnit(storedMicroAmpere)
 {
 }
 
 QStringList Resolution::keys()
 {
-    return {QStringLiteral("useControllerUnits"), QStringLiteral("voltageUnit"), QStringLiteral("voltagePrecision"),
-            QStringLiteral("currentUnit"),        QStringLiteral("currentPrecision"), QStringLiteral("lowCurrentUnit"),
+    return {QStringLiteral("useControllerUnits"), QStringLiteral("voltageUnit"),
+            QStringLiteral("voltagePrecision"),   QStringLiteral("currentUnit"),
+            QStringLiteral("currentPrecision"),   QStringLiteral("lowCurrentUnit"),
             QStringLiteral("lowCurrentPrecision")};
 }
 

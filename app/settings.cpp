@@ -5,13 +5,12 @@
 #include <QDir>
 #include <QStandardPaths>
 
-namespace {
+namespace
+{
 Settings *singleton = nullptr;
 }
 
-Settings::Settings()
-    : QObject(nullptr)
-    , m_settings(operatorStore().release())
+Settings::Settings() : QObject(nullptr), m_settings(operatorStore().release())
 {
     m_settings->setParent(this);
 }
@@ -58,6 +57,6 @@ QString Settings::storeFileName(const QString &application)
     QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     if (base.isEmpty())
         base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QLatin1Char('/') + QString::fromLatin1(Product::Organisation) + QLatin1Char('/')
-        + storeApplication(application) + QStringLiteral(".ini");
+    return base + QLatin1Char('/') + QString::fromLatin1(Product::Organisation) + QLatin1Char('/') +
+           storeApplication(application) + QStringLiteral(".ini");
 }

@@ -1,6 +1,7 @@
 #include "channelcontrol.h"
 
-namespace {
+namespace
+{
 
 // Declaration order; word bits of the module register.
 const FlagInfo flagTable_[6] = {

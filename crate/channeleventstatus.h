@@ -1,8 +1,8 @@
 #pragma once
 // Event status word of one channel: events latched until reset.
 
-#include "flagword.h"
 #include "channelstatus.h"
+#include "flagword.h"
 
 #include <QMetaType>
 

@@ -1,6 +1,7 @@
 #include "channelstatus.h"
 
-namespace {
+namespace
+{
 
 // Declaration order; word bits of the module register.
 const FlagInfo flagTable_[13] = {

@@ -12,16 +12,14 @@
 #include <QString>
 #include <QtGlobal>
 
-struct FlagInfo
-{
+struct FlagInfo {
     const char *name;     // register mnemonic, e.g. "isON"
     int wordBit;          // bit in the word form; -1: the flag has no place in the word
     const char *label;    // text the views show for the flag (set state)
     const char *altLabel; // module status: text for the clear state; module events: long text
 };
 
-template <typename T, int N>
-class FlagWord
+template <typename T, int N> class FlagWord
 {
     static_assert(N > 0 && N <= 32, "a flag word holds at most 32 flags");
 
@@ -30,7 +28,10 @@ public:
 
     static int flagCount() { return N; }
     static const FlagInfo &flagInfo(int index) { return T::flagTable()[index]; }
-    static QString flagName(int index) { return validIndex(index) ? QString::fromLatin1(flagInfo(index).name) : QString(); }
+    static QString flagName(int index)
+    {
+        return validIndex(index) ? QString::fromLatin1(flagInfo(index).name) : QString();
+    }
     static int wordBit(int index) { return validIndex(index) ? flagInfo(index).wordBit : -1; }
     // Index of a flag by its mnemonic, -1 when the type has no such flag.
     static int indexOf(const QString &name)

@@ -1,17 +1,22 @@
 #include "moduleeventstatus.h"
 
-namespace {
+namespace
+{
 
 // Declaration order; word bits of the module register.
 const FlagInfo flagTable_[9] = {
     {"EPWRFAIL", 0, QT_TRANSLATE_NOOP("ModuleEventStatus", "Power Fail"), nullptr},
     {"ERESTART", 1, QT_TRANSLATE_NOOP("ModuleEventStatus", "Restart"), nullptr},
     {"ESTOP", 2, QT_TRANSLATE_NOOP("ModuleEventStatus", "Stop"), nullptr},
-    {"ESrvc", 4, QT_TRANSLATE_NOOP("ModuleEventStatus", "Service"), QT_TRANSLATE_NOOP("ModuleEventStatus", "Service is needed.")},
+    {"ESrvc", 4, QT_TRANSLATE_NOOP("ModuleEventStatus", "Service"),
+     QT_TRANSLATE_NOOP("ModuleEventStatus", "Service is needed.")},
     {"EIERR", 6, QT_TRANSLATE_NOOP("ModuleEventStatus", "Input Error"), nullptr},
-    {"ESFLPngd", 10, QT_TRANSLATE_NOOP("ModuleEventStatus", "Safety Loop"), QT_TRANSLATE_NOOP("ModuleEventStatus", "Safety Loop was open.")},
-    {"ESPLYngd", 13, QT_TRANSLATE_NOOP("ModuleEventStatus", "Supply"), QT_TRANSLATE_NOOP("ModuleEventStatus", "Supply was bad.")},
-    {"ETMPngd", 14, QT_TRANSLATE_NOOP("ModuleEventStatus", "Temperature"), QT_TRANSLATE_NOOP("ModuleEventStatus", "Temperature was too high.")},
+    {"ESFLPngd", 10, QT_TRANSLATE_NOOP("ModuleEventStatus", "Safety Loop"),
+     QT_TRANSLATE_NOOP("ModuleEventStatus", "Safety Loop was open.")},
+    {"ESPLYngd", 13, QT_TRANSLATE_NOOP("ModuleEventStatus", "Supply"),
+     QT_TRANSLATE_NOOP("ModuleEventStatus", "Supply was bad.")},
+    {"ETMPngd", 14, QT_TRANSLATE_NOOP("ModuleEventStatus", "Temperature"),
+     QT_TRANSLATE_NOOP("ModuleEventStatus", "Temperature was too high.")},
     {"EBIT5", 5, nullptr, nullptr},
 };
 

@@ -9,7 +9,8 @@
 #include "moduleeventstatus.h"
 #include "modulestatus.h"
 
-namespace VexaTypes {
+namespace VexaTypes
+{
 
 void registerMetaTypes()
 {

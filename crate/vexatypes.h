@@ -50,7 +50,8 @@ Q_DECLARE_METATYPE(CurrentMeasurementRange)
 // The supervision-behaviour integer the access library keeps per channel:
 // bits 6-7 the delayed-trip action, bits 12-13 the external-inhibit action.
 // Writing one field keeps every other bit of the cached integer.
-namespace SupervisionBehavior {
+namespace SupervisionBehavior
+{
 
 inline constexpr int DelayedTripShift = 6;
 inline constexpr int ExternalInhibitShift = 12;
@@ -88,7 +89,8 @@ inline constexpr int withExternalInhibitAction(int behavior, int action)
 
 } // namespace SupervisionBehavior
 
-namespace VexaTypes {
+namespace VexaTypes
+{
 // Registers every value type of the device model for queued connections.
 // Each status-word type also registers itself at load time; calling this
 // makes sure the enumerations are known as well.

@@ -17,7 +17,8 @@
 #include <QThread>
 #include <QtTest>
 
-namespace {
+namespace
+{
 
 const char ChildArgument[] = "--locker-child";
 
@@ -66,8 +67,7 @@ int runChild(int argc, char *argv[])
     return result ? 0 : 1;
 }
 
-struct ChildResult
-{
+struct ChildResult {
     int exitCode = -1;
     qint64 pid = -1;
 };

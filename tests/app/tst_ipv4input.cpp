@@ -123,10 +123,14 @@ void TestIpV4Input::normalise_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("normalised");
-    QTest::newRow("zeros") << "192.168.001.010" << "192.168.1.10";
-    QTest::newRow("all zeros") << "000.00.0.000" << "0.0.0.0";
-    QTest::newRow("unchanged") << "127.0.0.1" << "127.0.0.1";
-    QTest::newRow("partial") << "010.0" << "10.0";
+    QTest::newRow("zeros") << "192.168.001.010"
+                           << "192.168.1.10";
+    QTest::newRow("all zeros") << "000.00.0.000"
+                               << "0.0.0.0";
+    QTest::newRow("unchanged") << "127.0.0.1"
+                               << "127.0.0.1";
+    QTest::newRow("partial") << "010.0"
+                             << "10.0";
 }
 
 void TestIpV4Input::normalise()
@@ -171,7 +175,8 @@ void TestIpV4Input::form()
     QVERIFY(check->isHidden());
     QCOMPARE(dialog.labelText(), QStringLiteral("Enter IP Address:"));
     dialog.setLabelText(QStringLiteral("It seems <b>busy</b>"));
-    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("lblText"))->text(), QStringLiteral("It seems <b>busy</b>"));
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("lblText"))->text(),
+             QStringLiteral("It seems <b>busy</b>"));
     QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("lblText"))->textFormat(), Qt::RichText);
     auto *combo = dialog.findChild<QComboBox *>(QStringLiteral("cmbAddress"));
     QVERIFY(combo->isEditable());
@@ -193,10 +198,11 @@ void TestIpV4Input::longLabelFits()
     IpV4InputDialog dialog;
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    dialog.setLabelText(QStringLiteral(
-        "It seems there is already a program accessing the crate with IP address 127.0.0.2.<ul><li>Press Ok to "
-        "connect anyway.</li><li>Change the IP address and press Ok to connect to another MPOD.</li><li>Press "
-        "Cancel to quit the program.</li></ul>"));
+    dialog.setLabelText(QStringLiteral("It seems there is already a program accessing the crate with IP "
+                                       "address 127.0.0.2.<ul><li>Press Ok to "
+                                       "connect anyway.</li><li>Change the IP address and press Ok to "
+                                       "connect to another MPOD.</li><li>Press "
+                                       "Cancel to quit the program.</li></ul>"));
     QApplication::processEvents();
     auto *label = dialog.findChild<QLabel *>(QStringLiteral("lblText"));
     QVERIFY(label->height() >= label->heightForWidth(label->width()));
@@ -259,7 +265,8 @@ void TestIpV4Input::warningForLockedAddress()
 
 void TestIpV4Input::noWarningForOpeningAddress()
 {
-    const QStringList locked = {QStringLiteral("127.0.0.2"), QStringLiteral("127.0.0.3"), QStringLiteral("127.0.0.2")};
+    const QStringList locked = {QStringLiteral("127.0.0.2"), QStringLiteral("127.0.0.3"),
+                                QStringLiteral("127.0.0.2")};
     // Address first, then the list (as the main window does) ...
     IpV4InputDialog first;
     first.setAddress(QStringLiteral("127.0.0.2"));
@@ -294,8 +301,8 @@ void TestIpV4Input::recentListLoadsInKeyOrder()
     for (int i = 0; i < combo->count(); ++i)
         items.append(combo->itemText(i));
     // Keys sorted as text: 0, 1, 10, 2, ...
-    QCOMPARE(items, QStringList({"10.0.0.0", "10.0.0.1", "10.0.0.10", "10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.5",
-                                 "10.0.0.6", "10.0.0.7", "10.0.0.8", "10.0.0.9"}));
+    QCOMPARE(items, QStringList({"10.0.0.0", "10.0.0.1", "10.0.0.10", "10.0.0.2", "10.0.0.3", "10.0.0.4",
+                                 "10.0.0.5", "10.0.0.6", "10.0.0.7", "10.0.0.8", "10.0.0.9"}));
     // Without an address given, the dialog opens with the first entry.
     QCOMPARE(dialog.address(), QStringLiteral("10.0.0.0"));
 }
@@ -313,9 +320,9 @@ void TestIpV4Input::acceptKeepsElevenInKeyOrder()
     QCOMPARE(accepted.count(), 1);
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     // The new one, then the first ten in key order (10 follows 1); "10.0.0.9" is dropped.
-    QCOMPARE(storedRecentByIndex(), QStringList({"10.0.0.99", "10.0.0.0", "10.0.0.1", "10.0.0.10", "10.0.0.2",
-                                                 "10.0.0.3", "10.0.0.4", "10.0.0.5", "10.0.0.6", "10.0.0.7",
-                                                 "10.0.0.8"}));
+    QCOMPARE(storedRecentByIndex(),
+             QStringList({"10.0.0.99", "10.0.0.0", "10.0.0.1", "10.0.0.10", "10.0.0.2", "10.0.0.3",
+                          "10.0.0.4", "10.0.0.5", "10.0.0.6", "10.0.0.7", "10.0.0.8"}));
     QCOMPARE(IpV4InputDialog::recentAddresses().size(), 11);
 }
 

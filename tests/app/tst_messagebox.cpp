@@ -113,7 +113,8 @@ void TestMessageBox::inputValues()
 {
     bool ok = false;
     MessageBox::setNextValue(QStringLiteral("hello"));
-    QCOMPARE(MessageBox::getText(nullptr, "title", "Name:", QLineEdit::Normal, QString(), &ok), QStringLiteral("hello"));
+    QCOMPARE(MessageBox::getText(nullptr, "title", "Name:", QLineEdit::Normal, QString(), &ok),
+             QStringLiteral("hello"));
     QVERIFY(ok);
     QCOMPARE(MessageBox::last().kind, MessageBox::InputText);
     QCOMPARE(MessageBox::last().text, QStringLiteral("Name:"));
@@ -121,7 +122,8 @@ void TestMessageBox::inputValues()
 
     // An invalid value is Cancel.
     MessageBox::setNextValue(QVariant());
-    QCOMPARE(MessageBox::getText(nullptr, "title", "Name:", QLineEdit::Normal, QStringLiteral("old"), &ok), QString());
+    QCOMPARE(MessageBox::getText(nullptr, "title", "Name:", QLineEdit::Normal, QStringLiteral("old"), &ok),
+             QString());
     QVERIFY(!ok);
     QVERIFY(!MessageBox::last().value.isValid());
 

@@ -42,7 +42,8 @@ private:
 
 QString TestSettings::iniFile(const QString &application)
 {
-    return TestEnv::configDir() + QStringLiteral("/Vexa Systems GmbH/") + application + QStringLiteral(".ini");
+    return TestEnv::configDir() + QStringLiteral("/Vexa Systems GmbH/") + application +
+           QStringLiteral(".ini");
 }
 
 void TestSettings::clearResolutionStore()
@@ -61,9 +62,11 @@ void TestSettings::storesLieInThePrivateDirectory()
 {
     QVERIFY(!TestEnv::configDir().isEmpty());
     const QString file = Settings::storeFileName(QStringLiteral("vexacontrol"));
-    QCOMPARE(QFileInfo(file).absoluteFilePath(), QFileInfo(iniFile(QStringLiteral("vexacontrol"))).absoluteFilePath());
+    QCOMPARE(QFileInfo(file).absoluteFilePath(),
+             QFileInfo(iniFile(QStringLiteral("vexacontrol"))).absoluteFilePath());
     QVERIFY(file.startsWith(TestEnv::homeDir()));
-    QVERIFY(!file.startsWith(QDir::homePath() + QStringLiteral("/.config")) || QDir::homePath() == TestEnv::homeDir());
+    QVERIFY(!file.startsWith(QDir::homePath() + QStringLiteral("/.config")) ||
+            QDir::homePath() == TestEnv::homeDir());
 }
 
 void TestSettings::operatorStoreIgnoresLetterCase_data()
@@ -71,9 +74,9 @@ void TestSettings::operatorStoreIgnoresLetterCase_data()
     QTest::addColumn<QString>("writer");
     QTest::addColumn<QString>("reader");
     QTest::newRow("cratectl writes, crateflash reads") << "vexacontrol"
-                                                      << "vexaControl";
+                                                       << "vexaControl";
     QTest::newRow("crateflash writes, cratectl reads") << "vexaControl"
-                                                      << "vexacontrol";
+                                                       << "vexacontrol";
     QTest::newRow("any spelling") << "VEXACONTROL"
                                   << "vexacontrol";
 }
@@ -114,15 +117,18 @@ void TestSettings::singletonSeesTestAddress()
 {
     TestEnv::setCrateAddress(QStringLiteral("127.0.0.9"));
     Settings::settings()->sync();
-    QCOMPARE(Settings::settings()->value(QStringLiteral("IpAddress"), QString::fromLatin1(Product::DefaultIpAddress))
+    QCOMPARE(Settings::settings()
+                 ->value(QStringLiteral("IpAddress"), QString::fromLatin1(Product::DefaultIpAddress))
                  .toString(),
              QStringLiteral("127.0.0.9"));
 }
 
 void TestSettings::otherStoresKeepTheirName()
 {
-    QVERIFY(Settings::storeFileName(QStringLiteral("addresslock")).endsWith(QStringLiteral("/addresslock.ini")));
-    QVERIFY(Settings::storeFileName(QStringLiteral("resolution")).endsWith(QStringLiteral("/resolution.ini")));
+    QVERIFY(
+        Settings::storeFileName(QStringLiteral("addresslock")).endsWith(QStringLiteral("/addresslock.ini")));
+    QVERIFY(
+        Settings::storeFileName(QStringLiteral("resolution")).endsWith(QStringLiteral("/resolution.ini")));
 }
 
 void TestSettings::computedFileNameMatchesSettings_data()
@@ -180,13 +186,13 @@ void TestSettings::resolutionFallsBackKeyByKey()
     r.setSerialNumber(4711);
     r.setFirmwareName(QStringLiteral("E08F2"));
     r.load();
-    QCOMPARE(r.voltageUnit(), QStringLiteral("kV"));        // serial-number group
-    QCOMPARE(r.voltagePrecision(), 1);                      // firmware group
-    QCOMPARE(r.currentUnit(), QStringLiteral("\u00B5A"));   // firmware group, micro sign
-    QCOMPARE(r.currentPrecision(), 6);                      // default group, base 10
-    QCOMPARE(r.lowCurrentUnit(), QStringLiteral("nA"));     // default group
-    QCOMPARE(r.lowCurrentPrecision(), 4);                   // built in
-    QCOMPARE(r.useControllerUnits(), 1);                    // built in
+    QCOMPARE(r.voltageUnit(), QStringLiteral("kV"));      // serial-number group
+    QCOMPARE(r.voltagePrecision(), 1);                    // firmware group
+    QCOMPARE(r.currentUnit(), QStringLiteral("\u00B5A")); // firmware group, micro sign
+    QCOMPARE(r.currentPrecision(), 6);                    // default group, base 10
+    QCOMPARE(r.lowCurrentUnit(), QStringLiteral("nA"));   // default group
+    QCOMPARE(r.lowCurrentPrecision(), 4);                 // built in
+    QCOMPARE(r.useControllerUnits(), 1);                  // built in
 }
 
 void TestSettings::resolutionScopeFollowsLastKey_data()
@@ -194,10 +200,14 @@ void TestSettings::resolutionScopeFollowsLastKey_data()
     QTest::addColumn<QString>("group");
     QTest::addColumn<QString>("key");
     QTest::addColumn<int>("scope");
-    QTest::newRow("last key in serial group") << "31" << "lowCurrentPrecision" << 2;
-    QTest::newRow("last key in firmware group") << "H30" << "lowCurrentPrecision" << 1;
-    QTest::newRow("last key in default group") << "default" << "lowCurrentPrecision" << 0;
-    QTest::newRow("only an earlier key in serial group") << "31" << "voltageUnit" << 0;
+    QTest::newRow("last key in serial group") << "31"
+                                              << "lowCurrentPrecision" << 2;
+    QTest::newRow("last key in firmware group") << "H30"
+                                                << "lowCurrentPrecision" << 1;
+    QTest::newRow("last key in default group") << "default"
+                                               << "lowCurrentPrecision" << 0;
+    QTest::newRow("only an earlier key in serial group") << "31"
+                                                         << "voltageUnit" << 0;
 }
 
 void TestSettings::resolutionScopeFollowsLastKey()

@@ -19,46 +19,48 @@
 
 #include <functional>
 
-namespace {
+namespace
+{
 
 // Register layouts as the module documents them: flag name -> word bit.
 using Layout = QList<QPair<QString, int>>;
 
-const Layout channelStatusLayout = {{"isIERR", 2},   {"isON", 3},    {"isRAMP", 4},   {"isEMCY", 5}, {"isCC", 6},
-                                    {"isCV", 7},     {"isCBNDs", 10}, {"isVBNDs", 11}, {"isEINH", 12}, {"isTRIP", 13},
-                                    {"isCLIM", 14},  {"isVLIM", 15}, {"isLCR", 8}};
-const Layout channelEventLayout = {{"EIERR", 2},  {"EON2OFF", 3}, {"EEOR", 4},   {"EEMCY", 5},  {"ECC", 6},    {"ECV", 7},
-                                   {"ECBNDs", 10}, {"EVBNDs", 11}, {"EEINH", 12}, {"ETRIP", 13}, {"ECLIM", 14}, {"EVLIM", 15}};
+const Layout channelStatusLayout = {{"isIERR", 2},  {"isON", 3},    {"isRAMP", 4},   {"isEMCY", 5},
+                                    {"isCC", 6},    {"isCV", 7},    {"isCBNDs", 10}, {"isVBNDs", 11},
+                                    {"isEINH", 12}, {"isTRIP", 13}, {"isCLIM", 14},  {"isVLIM", 15},
+                                    {"isLCR", 8}};
+const Layout channelEventLayout = {{"EIERR", 2},  {"EON2OFF", 3}, {"EEOR", 4},    {"EEMCY", 5},
+                                   {"ECC", 6},    {"ECV", 7},     {"ECBNDs", 10}, {"EVBNDs", 11},
+                                   {"EEINH", 12}, {"ETRIP", 13},  {"ECLIM", 14},  {"EVLIM", 15}};
 const Layout channelControlLayout = {{"setExternalMeas", 1}, {"setRipple", 2}, {"setON", 3},
                                      {"setEMCY", 5},         {"setAVBND", 11}, {"setACBND", 10}};
-const Layout moduleStatusLayout = {{"isADJ", 0},     {"isSPMD", 1},    {"isSTOP", 2},    {"isSrvc", 4},   {"isIERR", 6},
-                                   {"isILKO", 7},    {"isCCMPL", -1},  {"isnoSERR", 8},  {"isnoRAMP", 9}, {"isSFLPgd", 10},
-                                   {"isEVNTact", 11}, {"isMODgd", 12}, {"isSPLYgd", 13}, {"isTMPgd", 14}, {"isKILena", 15},
-                                   {"isLIB2", 5},    {"isHVON", 3}};
-const Layout moduleEventLayout = {{"EPWRFAIL", 0}, {"ERESTART", 1},  {"ESTOP", 2},     {"ESrvc", 4},  {"EIERR", 6},
-                                  {"ESFLPngd", 10}, {"ESPLYngd", 13}, {"ETMPngd", 14}, {"EBIT5", 5}};
-const Layout moduleControlLayout = {{"bit0", 0}, {"bit1", 1}, {"setSTOP", 2},  {"bit3", 3},       {"doCLEAR", 6},
-                                    {"bit8", 8}, {"bit9", 9}, {"bit10", 10}, {"setADJ", 12}, {"setKILena", 14},
-                                    {"DoSaveSetValues", 15}};
+const Layout moduleStatusLayout = {
+    {"isADJ", 0},     {"isSPMD", 1},   {"isSTOP", 2},    {"isSrvc", 4},    {"isIERR", 6},     {"isILKO", 7},
+    {"isCCMPL", -1},  {"isnoSERR", 8}, {"isnoRAMP", 9},  {"isSFLPgd", 10}, {"isEVNTact", 11}, {"isMODgd", 12},
+    {"isSPLYgd", 13}, {"isTMPgd", 14}, {"isKILena", 15}, {"isLIB2", 5},    {"isHVON", 3}};
+const Layout moduleEventLayout = {{"EPWRFAIL", 0},  {"ERESTART", 1}, {"ESTOP", 2},
+                                  {"ESrvc", 4},     {"EIERR", 6},    {"ESFLPngd", 10},
+                                  {"ESPLYngd", 13}, {"ETMPngd", 14}, {"EBIT5", 5}};
+const Layout moduleControlLayout = {
+    {"bit0", 0}, {"bit1", 1},   {"setSTOP", 2}, {"bit3", 3},       {"doCLEAR", 6},         {"bit8", 8},
+    {"bit9", 9}, {"bit10", 10}, {"setADJ", 12}, {"setKILena", 14}, {"DoSaveSetValues", 15}};
 
 // The checks every word type must pass, written once for all eight.
-struct TypeChecks
-{
+struct TypeChecks {
     QString name;
     Layout layout;
     quint16 allSetWord;
     std::function<int()> flagCount;
     std::function<QString(int)> flagName;
     std::function<int(int)> wordBit;
-    std::function<quint16(quint32)> roundTrip;        // word -> flags -> word
-    std::function<quint16()> allSet;                  // every flag set -> word
-    std::function<quint16(int)> singleFlag;           // only flag i set -> word
-    std::function<bool(int)> singleFlagSurvivesWord;  // flag i -> word -> flags still only flag i
-    std::function<bool(quint32, int)> flagOfWord;     // word -> flags, flag i
+    std::function<quint16(quint32)> roundTrip;       // word -> flags -> word
+    std::function<quint16()> allSet;                 // every flag set -> word
+    std::function<quint16(int)> singleFlag;          // only flag i set -> word
+    std::function<bool(int)> singleFlagSurvivesWord; // flag i -> word -> flags still only flag i
+    std::function<bool(quint32, int)> flagOfWord;    // word -> flags, flag i
 };
 
-template <typename T>
-TypeChecks checksFor(const QString &name, const Layout &layout, quint16 allSetWord)
+template <typename T> TypeChecks checksFor(const QString &name, const Layout &layout, quint16 allSetWord)
 {
     TypeChecks c;
     c.name = name;
@@ -319,8 +321,9 @@ void TestStatusWords::channelStatusFromLibrary_data()
     QTest::newRow("bit 3 voltage limit") << (1u << 3) << quint16(1u << 15);
     QTest::newRow("bit 22 low current range") << (1u << 22) << quint16(1u << 8);
     // Bits the mapping does not name set nothing; isIERR is never set.
-    QTest::newRow("unnamed bits") << ((1u << 0) | (1u << 1) | (1u << 8) | (1u << 10) | (1u << 14) | (1u << 15)
-                                      | (1u << 16) | (1u << 17) | (1u << 18) | (1u << 19) | (1u << 24) | (1u << 31))
+    QTest::newRow("unnamed bits") << ((1u << 0) | (1u << 1) | (1u << 8) | (1u << 10) | (1u << 14) |
+                                      (1u << 15) | (1u << 16) | (1u << 17) | (1u << 18) | (1u << 19) |
+                                      (1u << 24) | (1u << 31))
                                   << quint16(0);
     QTest::newRow("every bit") << 0xFFFFFFFFu << quint16(0xFDF8); // all but isIERR
 }
@@ -340,7 +343,8 @@ void TestStatusWords::switchValues_data()
     QTest::addColumn<int>("value");
     QTest::addColumn<quint16>("after");
     const quint16 meas = 0x0006, on = 0x0008, emcy = 0x0020, bounds = 0x0C00;
-    QTest::newRow("10 keeps measurements, clears on and emergency") << quint16(meas | on | emcy) << 10 << meas;
+    QTest::newRow("10 keeps measurements, clears on and emergency")
+        << quint16(meas | on | emcy) << 10 << meas;
     QTest::newRow("1 on") << quint16(0) << 1 << on;
     QTest::newRow("0 off") << quint16(on) << 0 << quint16(0);
     QTest::newRow("3 emergency") << quint16(on) << 3 << emcy;
@@ -480,7 +484,8 @@ void TestStatusWords::eventLatching()
     more.setIsCC(true);
     more.setIsCV(true);
     events.latch(more);
-    QCOMPARE(events.toWord(), quint16((1u << 14) | (1u << 15) | (1u << 5) | (1u << 12) | (1u << 6) | (1u << 7)));
+    QCOMPARE(events.toWord(),
+             quint16((1u << 14) | (1u << 15) | (1u << 5) | (1u << 12) | (1u << 6) | (1u << 7)));
 
     // Every status flag set latches only the six derived events.
     ChannelEventStatus fromAll;
@@ -529,7 +534,8 @@ void TestStatusWords::labels()
     QCOMPARE(ModuleStatus::label(ModuleStatus::F_isnoSERR), QStringLiteral("No Sum Error"));
     QCOMPARE(ModuleStatus::altLabel(ModuleStatus::F_isnoSERR), QStringLiteral("Sum Error"));
     QCOMPARE(ModuleStatus::altLabel(ModuleStatus::F_isTMPgd), QStringLiteral("Temperature is too high"));
-    QCOMPARE(ModuleEventStatus::altLabel(ModuleEventStatus::F_ESFLPngd), QStringLiteral("Safety Loop was open."));
+    QCOMPARE(ModuleEventStatus::altLabel(ModuleEventStatus::F_ESFLPngd),
+             QStringLiteral("Safety Loop was open."));
     QVERIFY(ModuleEventStatus::label(ModuleEventStatus::F_EBIT5).isEmpty());
     QCOMPARE(ModuleStatus::indexOf(QStringLiteral("isHVON")), int(ModuleStatus::F_isHVON));
     QCOMPARE(ModuleStatus::indexOf(QStringLiteral("isFOO")), -1);
@@ -550,9 +556,12 @@ void TestStatusWords::queuedSignals()
     ModuleStatus received;
     ChannelEventStatus receivedEvents;
     QObject receiver;
-    connect(&emitter, &Emitter::moduleStatus, &receiver, [&](ModuleStatus s) { received = s; }, Qt::QueuedConnection);
-    connect(&emitter, &Emitter::channelEvents, &receiver, [&](ChannelEventStatus e) { receivedEvents = e; },
-            Qt::QueuedConnection);
+    connect(
+        &emitter, &Emitter::moduleStatus, &receiver, [&](ModuleStatus s) { received = s; },
+        Qt::QueuedConnection);
+    connect(
+        &emitter, &Emitter::channelEvents, &receiver, [&](ChannelEventStatus e) { receivedEvents = e; },
+        Qt::QueuedConnection);
     worker.start();
     ModuleStatus sent(0x8A05);
     sent.setIsCCMPL(true);
