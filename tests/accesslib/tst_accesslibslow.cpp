@@ -55,7 +55,7 @@ private slots:
         timer.start();
         QCOMPARE(QByteArray(getPsSerialNumber(h)), QByteArray());
         const qint64 elapsed = timer.elapsed();
-        QVERIFY2(elapsed >= 100 && elapsed < 60 * 2 + 250, qPrintable(QString::number(elapsed)));
+        QVERIFY2(elapsed >= 100 && elapsed < 60 * 2 + 600, qPrintable(QString::number(elapsed)));
         QVERIFY2(QByteArray(snmpGetLastError()).contains("no answer within 60 ms and 1 retries"), snmpGetLastError());
         snmpClose(h);
     }
