@@ -30,7 +30,7 @@ const FlagInfo flagTable_[17] = {
      QT_TRANSLATE_NOOP("ModuleStatus", "Temperature is too high")},
     {"isKILena", 15, QT_TRANSLATE_NOOP("ModuleStatus", "Kill is enabled"),
      QT_TRANSLATE_NOOP("ModuleStatus", "Kill is disabled")},
-    {"isLIB2", 5, QT_TRANSLATE_NOOP("ModuleStatus", "Library Bit 2"), nullptr},
+    {"isBIT5", 5, nullptr, nullptr},
     {"isHVON", 3, QT_TRANSLATE_NOOP("ModuleStatus", "High Voltage On"), nullptr},
 };
 
@@ -55,7 +55,7 @@ ModuleStatus ModuleStatus::fromLibrary(quint32 value)
     ModuleStatus s;
     s.setIsADJ(lib(7));
     s.setIsSTOP(lib(5));
-    s.setIsLIB2(lib(2));
+    s.setIsBIT5(lib(2));
     s.setIsIERR(lib(1));
     s.setIsSrvc(lib(3));
     s.setIsHVON(lib(4));

@@ -1,19 +1,24 @@
 #pragma once
 // Status word of one module.
 //
-// Positions of the flags whose register bits are not fixed by the module
-// documentation we build against. The library form is the byte-wise mirror of
-// the word form (library bit b <-> word bit 7 - b for b < 8, 23 - b for
-// 8 <= b < 16; every mapped flag follows it), so the flag the library reports in
-// its bit 2 takes word bit 5 (isLIB2), the same bit the module event word
-// gives the event of library bit 2 (EBIT5). The remaining free word bits are 1 and 7:
-//   isSPMD  (special mode)     word bit 1, declared between isADJ and isSTOP;
-//   isILKO  (interlock out)    word bit 7, declared after isIERR;
-//   isCCMPL (command complete) no word bit: 17 flags do not fit 16 bits, and
-//           command complete is the only one that no source in this system
-//           sets (the library mapping never sets it, nor isSPMD and isILKO).
+// Positions of the four flags whose register bits the module documentation we
+// build against leaves open. Seventeen flags do not fit sixteen bits, so one
+// of them has no place in the word form.
+//
+// - isBIT5, the flag only the access library reports (its bit 2): word bit 5.
+//   The library form is the byte-wise mirror of the word form (library bit b
+//   <-> word bit 7 - b for b < 8, 23 - b for 8 <= b < 16; every mapped flag
+//   follows this), and the module event word puts the event of library bit 2
+//   at bit 5 as well (EBIT5). It is the one open flag that carries data here,
+//   so it must take part in the word form.
+// - isSPMD (special mode): word bit 1, declared between isADJ and isSTOP.
+// - isILKO (interlock out): word bit 7, declared after isIERR.
+// - isCCMPL (command complete): no word bit. Of the three flags no source of
+//   this system sets, it is the momentary one: an acknowledgement, not a state
+//   a dialog waits for (the special-mode transfer waits for isSPMD).
+//
 // isCCMPL survives copies and takes part in equality (all flags compare), but
-// is not written to or read from the word form.
+// is neither written to nor read from the word form.
 
 #include "flagword.h"
 
@@ -41,7 +46,7 @@ public:
         F_isSPLYgd = 12,
         F_isTMPgd = 13,
         F_isKILena = 14,
-        F_isLIB2 = 15,
+        F_isBIT5 = 15,
         F_isHVON = 16,
     };
 
@@ -79,8 +84,8 @@ public:
     void setIsTMPgd(bool on) { setFlag(F_isTMPgd, on); }
     bool isKILena() const { return flag(F_isKILena); }
     void setIsKILena(bool on) { setFlag(F_isKILena, on); }
-    bool isLIB2() const { return flag(F_isLIB2); }
-    void setIsLIB2(bool on) { setFlag(F_isLIB2, on); }
+    bool isBIT5() const { return flag(F_isBIT5); }
+    void setIsBIT5(bool on) { setFlag(F_isBIT5, on); }
     bool isHVON() const { return flag(F_isHVON); }
     void setIsHVON(bool on) { setFlag(F_isHVON, on); }
 

@@ -37,7 +37,7 @@ const Layout channelControlLayout = {{"setExternalMeas", 1}, {"setRipple", 2}, {
 const Layout moduleStatusLayout = {
     {"isADJ", 0},     {"isSPMD", 1},   {"isSTOP", 2},    {"isSrvc", 4},    {"isIERR", 6},     {"isILKO", 7},
     {"isCCMPL", -1},  {"isnoSERR", 8}, {"isnoRAMP", 9},  {"isSFLPgd", 10}, {"isEVNTact", 11}, {"isMODgd", 12},
-    {"isSPLYgd", 13}, {"isTMPgd", 14}, {"isKILena", 15}, {"isLIB2", 5},    {"isHVON", 3}};
+    {"isSPLYgd", 13}, {"isTMPgd", 14}, {"isKILena", 15}, {"isBIT5", 5},    {"isHVON", 3}};
 const Layout moduleEventLayout = {{"EPWRFAIL", 0},  {"ERESTART", 1}, {"ESTOP", 2},
                                   {"ESrvc", 4},     {"EIERR", 6},    {"ESFLPngd", 10},
                                   {"ESPLYngd", 13}, {"ETMPngd", 14}, {"EBIT5", 5}};
@@ -246,7 +246,7 @@ void TestStatusWords::namedAccessors()
     QVERIFY(ModuleStatus(0x0008).isHVON());
     QVERIFY(ModuleStatus(0x0002).isSPMD());
     QVERIFY(ModuleStatus(0x0080).isILKO());
-    QVERIFY(ModuleStatus(0x0020).isLIB2());
+    QVERIFY(ModuleStatus(0x0020).isBIT5());
     QVERIFY(ModuleStatus(0x8000).isKILena());
 
     ModuleEventMask mm;
@@ -398,7 +398,7 @@ void TestStatusWords::moduleStatusFromLibrary_data()
     QTest::addColumn<QString>("flag");
     QTest::newRow("7") << 7 << "isADJ";
     QTest::newRow("5") << 5 << "isSTOP";
-    QTest::newRow("2") << 2 << "isLIB2";
+    QTest::newRow("2") << 2 << "isBIT5";
     QTest::newRow("1") << 1 << "isIERR";
     QTest::newRow("3") << 3 << "isSrvc";
     QTest::newRow("4") << 4 << "isHVON";
