@@ -85,6 +85,10 @@ VexaControl::VexaControl(QWidget *parent)
     m_autoTimer->setInterval(30000);
     connect(m_autoTimer, &QTimer::timeout, this, &VexaControl::autoTimerUpdate);
 
+    // The channel table gets the room; the status panel below keeps its own height.
+    m_ui->splitter->setStretchFactor(0, 3);
+    m_ui->splitter->setStretchFactor(1, 1);
+
     m_ui->table->setFocus();
     connect(m_ui->table, &ChannelTable::cellDataChanged, this, &VexaControl::tableCellDataChanged);
     connect(m_ui->moduleEventMaskWidget, &ModuleEventMaskWidget::moduleEventMaskChanged, this,
