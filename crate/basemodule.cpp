@@ -186,23 +186,11 @@ quint64 BaseModule::channelMask(const QList<int> &channels)
     return mask;
 }
 
-int BaseModule::voltageUnitCode() const
-{
-    QMutexLocker locker(&m_fieldMutex);
-    return m_voltageUnit;
-}
+int BaseModule::voltageUnitCode() const { return m_voltageUnit; }
 
-int BaseModule::currentUnitCode() const
-{
-    QMutexLocker locker(&m_fieldMutex);
-    return m_currentUnit;
-}
+int BaseModule::currentUnitCode() const { return m_currentUnit; }
 
-int BaseModule::lowCurrentUnitCode() const
-{
-    QMutexLocker locker(&m_fieldMutex);
-    return m_lowCurrentUnit;
-}
+int BaseModule::lowCurrentUnitCode() const { return m_lowCurrentUnit; }
 
 // ----- identity -----
 
@@ -231,30 +219,13 @@ void BaseModule::setTypeCode(const QString &typeCode)
     m_firmwareName = typeCode;
 }
 
-int BaseModule::deviceClass()
-{
-    QMutexLocker locker(&m_fieldMutex);
-    return m_deviceClass;
-}
+int BaseModule::deviceClass() { return m_deviceClass; }
 
-void BaseModule::setDeviceClass(QString firmwareName)
-{
-    const int deviceClass = deviceClassForTypeCode(firmwareName);
-    QMutexLocker locker(&m_fieldMutex);
-    m_deviceClass = deviceClass;
-}
+void BaseModule::setDeviceClass(QString firmwareName) { m_deviceClass = deviceClassForTypeCode(firmwareName); }
 
-ModuleConnectionState BaseModule::connectionState()
-{
-    QMutexLocker locker(&m_fieldMutex);
-    return m_connectionState;
-}
+ModuleConnectionState BaseModule::connectionState() { return m_connectionState; }
 
-void BaseModule::setConnectionState(ModuleConnectionState value)
-{
-    QMutexLocker locker(&m_fieldMutex);
-    m_connectionState = value;
-}
+void BaseModule::setConnectionState(ModuleConnectionState value) { m_connectionState = value; }
 
 bool BaseModule::currentControl()
 {
@@ -430,12 +401,8 @@ QString BaseModule::formatValue(double value, double factor, bool exponent, int 
 
 QString BaseModule::formatVoltage(double value)
 {
-    int unit, precision;
-    {
-        QMutexLocker locker(&m_fieldMutex);
-        unit = m_voltageUnit;
-        precision = m_voltagePrecision;
-    }
+    const int unit = m_voltageUnit;
+    const int precision = m_voltagePrecision;
     return formatValue(value, voltageSiToUserFactor(unit), unit == VoltageExp, precision);
 }
 
@@ -450,24 +417,11 @@ QString BaseModule::voltageUnit(int channel)
     return voltageUnitText(voltageUnitCode());
 }
 
-void BaseModule::setVoltageUnit(QString unit)
-{
-    const int code = voltageUnitCode(unit);
-    QMutexLocker locker(&m_fieldMutex);
-    m_voltageUnit = code;
-}
+void BaseModule::setVoltageUnit(QString unit) { m_voltageUnit = voltageUnitCode(unit); }
 
-int BaseModule::voltagePrecision()
-{
-    QMutexLocker locker(&m_fieldMutex);
-    return m_voltagePrecision;
-}
+int BaseModule::voltagePrecision() { return m_voltagePrecision; }
 
-void BaseModule::setVoltagePrecision(int precision)
-{
-    QMutexLocker locker(&m_fieldMutex);
-    m_voltagePrecision = precision;
-}
+void BaseModule::setVoltagePrecision(int precision) { m_voltagePrecision = precision; }
 
 float BaseModule::userCurrentToSiCurrent(float userCurrent)
 {
@@ -486,23 +440,15 @@ float BaseModule::siCurrentToLowUserCurrent(float siCurrent)
 
 QString BaseModule::formatCurrent(double value)
 {
-    int unit, precision;
-    {
-        QMutexLocker locker(&m_fieldMutex);
-        unit = m_currentUnit;
-        precision = m_currentPrecision;
-    }
+    const int unit = m_currentUnit;
+    const int precision = m_currentPrecision;
     return formatValue(value, currentSiToUserFactor(unit), unit == CurrentExp, precision);
 }
 
 QString BaseModule::formatLowCurrent(double value)
 {
-    int unit, precision;
-    {
-        QMutexLocker locker(&m_fieldMutex);
-        unit = m_lowCurrentUnit;
-        precision = m_lowCurrentPrecision;
-    }
+    const int unit = m_lowCurrentUnit;
+    const int precision = m_lowCurrentPrecision;
     return formatValue(value, currentSiToUserFactor(unit), unit == CurrentExp, precision);
 }
 
@@ -519,12 +465,7 @@ QString BaseModule::currentUnit(int channel)
     return currentUnitText(currentUnitCode());
 }
 
-void BaseModule::setCurrentUnit(QString unit)
-{
-    const int code = currentUnitCode(unit);
-    QMutexLocker locker(&m_fieldMutex);
-    m_currentUnit = code;
-}
+void BaseModule::setCurrentUnit(QString unit) { m_currentUnit = currentUnitCode(unit); }
 
 QString BaseModule::lowCurrentUnit(int channel)
 {
@@ -532,36 +473,15 @@ QString BaseModule::lowCurrentUnit(int channel)
     return currentUnitText(lowCurrentUnitCode());
 }
 
-void BaseModule::setLowCurrentUnit(QString unit)
-{
-    const int code = currentUnitCode(unit);
-    QMutexLocker locker(&m_fieldMutex);
-    m_lowCurrentUnit = code;
-}
+void BaseModule::setLowCurrentUnit(QString unit) { m_lowCurrentUnit = currentUnitCode(unit); }
 
-int BaseModule::currentPrecision()
-{
-    QMutexLocker locker(&m_fieldMutex);
-    return m_currentPrecision;
-}
+int BaseModule::currentPrecision() { return m_currentPrecision; }
 
-void BaseModule::setCurrentPrecision(int precision)
-{
-    QMutexLocker locker(&m_fieldMutex);
-    m_currentPrecision = precision;
-}
+void BaseModule::setCurrentPrecision(int precision) { m_currentPrecision = precision; }
 
-int BaseModule::lowCurrentPrecision()
-{
-    QMutexLocker locker(&m_fieldMutex);
-    return m_lowCurrentPrecision;
-}
+int BaseModule::lowCurrentPrecision() { return m_lowCurrentPrecision; }
 
-void BaseModule::setLowCurrentPrecision(int precision)
-{
-    QMutexLocker locker(&m_fieldMutex);
-    m_lowCurrentPrecision = precision;
-}
+void BaseModule::setLowCurrentPrecision(int precision) { m_lowCurrentPrecision = precision; }
 
 // ----- factory -----
 

@@ -11,7 +11,7 @@
 // pass what the operator typed and never scale it themselves.
 //
 // Thread use: the GUI thread and a script thread may call one module at the same
-// time; the fields below are guarded, implementations guard their own state.
+// time; the fields below are atomic or guarded, implementations guard their own state.
 
 #include "channelcontrol.h"
 #include "channeleventmask.h"
@@ -28,6 +28,8 @@
 #include <QMutex>
 #include <QObject>
 #include <QString>
+
+#include <atomic>
 
 class BaseModule : public QObject
 {
@@ -257,14 +259,16 @@ protected:
 private:
     QString formatValue(double value, double factor, bool exponent, int precision) const;
 
+    // The type code is a string and needs the mutex; the numbers are atomics, read
+    // on every conversion without a lock.
     mutable QMutex m_fieldMutex;
     QString m_firmwareName;
-    int m_deviceClass = -1;
-    ModuleConnectionState m_connectionState = ModuleConnectionState::Unknown;
-    int m_voltageUnit = VoltageV;
-    int m_voltagePrecision = 1;
-    int m_currentUnit = CurrentMA;
-    int m_currentPrecision = 3;
-    int m_lowCurrentUnit = CurrentUA;
-    int m_lowCurrentPrecision = 5;
+    std::atomic<int> m_deviceClass{-1};
+    std::atomic<ModuleConnectionState> m_connectionState{ModuleConnectionState::Unknown};
+    std::atomic<int> m_voltageUnit{VoltageV};
+    std::atomic<int> m_voltagePrecision{1};
+    std::atomic<int> m_currentUnit{CurrentMA};
+    std::atomic<int> m_currentPrecision{3};
+    std::atomic<int> m_lowCurrentUnit{CurrentUA};
+    std::atomic<int> m_lowCurrentPrecision{5};
 };
