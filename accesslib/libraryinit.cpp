@@ -91,7 +91,7 @@ bool initialise()
         snmp_register_callback(SNMP_CALLBACK_LIBRARY, SNMP_CALLBACK_LOGGING, keepLogMessage, nullptr);
         netsnmp_register_loghandler(NETSNMP_LOGHANDLER_CALLBACK, LOG_DEBUG);
         netsnmp_ds_set_int(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_MIB_WARNINGS, 0);
-        // A client has no state worth keeping; never write below /var/lib/snmp.
+        // A client has no state worth keeping.
         netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
         netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
         // Configuration files are read as usual: that is where defaultPort and
@@ -142,10 +142,9 @@ void cleanup()
     std::lock_guard<std::mutex> lock(initMutex);
     ready = false;
     ObjectTable::reset();
-    if (netsnmpStarted) {
-        snmp_shutdown(applicationType);
-        netsnmpStarted = false;
-    }
+    // net-snmp itself stays started: its shut-down stores SNMPv3 engine data
+    // below /var/lib/snmp whatever the persistence settings say, and a client
+    // library has no business writing there. A later snmpInit resolves again.
 }
 
 } // namespace LibraryInit

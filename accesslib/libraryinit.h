@@ -14,7 +14,8 @@ constexpr const char *mibModule = "WIENER-CRATE-MIB";
 // is missing.
 bool initialise();
 bool isReady();
-// Shuts net-snmp down again; handles must be closed before.
+// Forgets the resolved objects (handles must be closed before); net-snmp
+// itself stays started.
 void cleanup();
 
 // Our MIB directories in the order they are tried: $VEXA_MIBDIR alone when set,
