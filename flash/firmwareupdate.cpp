@@ -6,6 +6,7 @@
 #include "objecttable.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -282,8 +283,13 @@ void FirmwareUpdate::timeout()
         }
     }
 
+    // Answers that arrive as fast as lines are sent would keep one tick draining
+    // for a whole pass; after the budget the rest waits in the crate for the next
+    // tick, so the window stays responsive (progress, Pause).
+    QElapsedTimer drain;
+    drain.start();
     CanFrame frame;
-    while (receiveCanFrame(m_session, frame) > 0) {
+    while (drain.elapsed() < flashTimings().maxDrainMs && receiveCanFrame(m_session, frame) > 0) {
         const int index = findOrAddModule(frame.identifier());
         if (m_state == MessageMonitor) {
             QStringList bytes;

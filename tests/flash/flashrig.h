@@ -8,6 +8,7 @@
 #include "firmwareupdate.h"
 #include "flashtimings.h"
 #include "mainwindow.h"
+#include "objecttable.h"
 #include "messagebox.h"
 #include "simprobe.h"
 #include "testenv.h"
@@ -52,6 +53,14 @@ public:
             return false;
         }
         TestEnv::setCrateAddress(sim->address());
+        // The probe needs the library started, which the first Connect would do.
+        if (!ObjectTable::instance().isTranslated() && !initialiseSnmp()) {
+            m_error = QStringLiteral("SNMP start-up failed");
+            return false;
+        }
+        SimProbe::loadSimulatorMibs();
+        probe = std::make_unique<SimProbe>(sim->address());
+        nodes = probe->nodes();
         window = std::make_unique<MainWindow>(arguments);
         return true;
     }
@@ -68,17 +77,12 @@ public:
     QPushButton *button(const char *name) const { return child<QPushButton>(name); }
     QString log() const { return child<QPlainTextEdit>("log")->toPlainText(); }
 
-    // Connects and waits until `modules` rows are listed; opens the probe.
-    bool connectAndScan(int modules)
+    // Connects and waits until every module behind the tunnel is listed.
+    bool connectAndScan()
     {
         button("connect")->click();
-        if (!QTest::qWaitFor([&] { return table()->rowCount() == modules; }, 15000))
-            return false;
-        if (!probe) {
-            SimProbe::loadSimulatorMibs();
-            probe = std::make_unique<SimProbe>(sim->address());
-        }
-        return true;
+        const int modules = int(nodes.size());
+        return modules > 0 && QTest::qWaitFor([&] { return table()->rowCount() == modules; }, 15000);
     }
 
     int rowOf(int canId) const
@@ -107,6 +111,7 @@ public:
     std::unique_ptr<CrateSimProcess> sim;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<SimProbe> probe;
+    QList<SimNode> nodes;
 
 private:
     QString m_error;

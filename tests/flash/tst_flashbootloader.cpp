@@ -32,7 +32,7 @@ private slots:
         QVERIFY(m_dir.isValid());
         FlashRig::shortenDelays();
         QVERIFY2(m_rig.start(CrateSimProcess::demoCrateFile()), qPrintable(m_rig.error()));
-        QVERIFY(m_rig.connectAndScan(6));
+        QVERIFY(m_rig.connectAndScan());
         HexGen::Options o;
         o.device = QStringLiteral("T07X0");
         o.release = QStringLiteral("04.00");
@@ -80,7 +80,7 @@ private slots:
     void rescanShowsTheNewRelease()
     {
         m_rig.button("disconnect")->click();
-        QVERIFY(m_rig.connectAndScan(6));
+        QVERIFY(m_rig.connectAndScan());
         const int row = m_rig.rowOf(Waiting);
         QCOMPARE(m_rig.window->cellText(row, MainWindow::ReleaseColumn), QStringLiteral("4.00"));
         QCOMPARE(m_rig.status(Waiting), QString());

@@ -52,7 +52,7 @@ private slots:
         QVERIFY(m_dir.isValid());
         FlashRig::shortenDelays();
         QVERIFY2(m_rig.start(QStringLiteral(VEXA_SOURCE_DIR "/tests/flash/twins.json")), qPrintable(m_rig.error()));
-        QVERIFY(m_rig.connectAndScan(3));
+        QVERIFY(m_rig.connectAndScan());
         QVERIFY(!m_rig.window->firmwareUpdate()->bootLoaderSeen());
     }
 
@@ -155,7 +155,7 @@ private slots:
         m_rig.window->firmwareUpdate()->setMainSwitch(false);
         QTest::qWait(300);
         m_rig.button("disconnect")->click();
-        QVERIFY(m_rig.connectAndScan(3));
+        QVERIFY(m_rig.connectAndScan());
         QCOMPARE(m_rig.window->cellText(m_rig.rowOf(First), MainWindow::ReleaseColumn), QStringLiteral("5.14"));
         QCOMPARE(m_rig.window->cellText(m_rig.rowOf(Second), MainWindow::ReleaseColumn), QStringLiteral("5.14"));
         QCOMPARE(m_rig.window->cellText(m_rig.rowOf(Other), MainWindow::ReleaseColumn), QStringLiteral("6.20"));

@@ -44,7 +44,7 @@ private slots:
         FlashRig::shortenDelays();
         QVERIFY2(m_rig.start(CrateSimProcess::demoCrateFile(), {QStringLiteral("crateflash"), QStringLiteral("quil")}),
                  qPrintable(m_rig.error()));
-        QVERIFY(m_rig.connectAndScan(6));
+        QVERIFY(m_rig.connectAndScan());
         QTest::qWait(600); // service tabs enabled
         setDirectory(m_dir.path());
     }
