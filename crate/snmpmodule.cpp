@@ -25,7 +25,9 @@ SnmpModule::SnmpModule(SnmpController *controller, int slot, QObject *parent)
     if (parts.size() >= 3) {
         m_vendor = parts.at(0);
         typeCode = parts.at(1);
-        m_channelCount = std::max(0, parts.at(2).toInt());
+        // A slot addresses at most 100 channels (slot * 100 + channel): a larger
+        // count would reach into the next slot's channels.
+        m_channelCount = std::clamp(parts.at(2).toInt(), 0, WIENER_SNMP_MAX_VALUES);
     }
     if (parts.size() >= 4)
         m_serialNumber = parts.at(3).toInt();

@@ -79,6 +79,10 @@ private slots:
         QTest::newRow("numbers that do not parse") << QByteArray("vexa, T01X0, many, none, x") << "vexa"
                                                    << "T01X0" << 0 << 0 << "x" << 24;
         QTest::newRow("empty parts kept") << QByteArray("vexa, , 4, , ") << "vexa" << "" << 4 << 0 << "" << -1;
+        QTest::newRow("more channels than a slot holds") << QByteArray("vexa, T03X0, 250, 1") << "vexa" << "T03X0"
+                                                         << 100 << 1 << "n/a" << 26;
+        QTest::newRow("negative channels") << QByteArray("vexa, T03X0, -4, 1") << "vexa" << "T03X0" << 0 << 1
+                                           << "n/a" << 26;
         QTest::newRow("six parts") << QByteArray("vexa, T13X0, 2, 9, 1.0, extra") << "vexa" << "T13X0" << 2 << 9
                                    << "1.0" << 20;
     }
