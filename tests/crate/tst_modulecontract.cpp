@@ -54,6 +54,8 @@ public:
 
     virtual void setInhibit(int index, bool on) = 0;
     virtual void trip(int index) = 0;
+    // The load draws far more than the current set: the channel regulates current.
+    virtual void setOverload(int index, bool on) = 0;
     // Lets the crate react to what was written or provoked.
     virtual void settle() = 0;
 };
@@ -97,6 +99,13 @@ public:
         }
     }
     void trip(int index) override { m_tripped.insert(index); }
+    void setOverload(int index, bool on) override
+    {
+        if (on)
+            m_overloaded.insert(index);
+        else
+            m_overloaded.remove(index);
+    }
 
     // The crate behaviour the contract needs, and no more: a switch turns a
     // channel on, a trip turns it off until its events are cleared (switch 10),
@@ -126,6 +135,8 @@ public:
                 status |= 1 << 6;
             if (m_tripped.contains(index))
                 status |= 1 << 2;
+            if (m_overloaded.contains(index) && s.switches.value(index) == 1)
+                status |= 1 << 13;
             s.channelStatus[index] = status;
         }
         s.moduleDescriptions.clear();
@@ -138,6 +149,7 @@ private:
     QSet<int> m_inhibitInput;
     QSet<int> m_inhibited;
     QSet<int> m_tripped;
+    QSet<int> m_overloaded;
 };
 
 #ifdef CONTRACT_BACKEND_SIM
@@ -189,6 +201,12 @@ public:
     void trip(int index) override
     {
         QVERIFY2(m_control->set(QStringLiteral("CRATESIM-MIB::cratesimChannelTrip.%1").arg(index + 1), 'i', 1),
+                 qPrintable(m_control->errorString()));
+    }
+    void setOverload(int index, bool on) override
+    {
+        QVERIFY2(m_control->set(QStringLiteral("CRATESIM-MIB::cratesimChannelOverload.%1").arg(index + 1), 'i',
+                                on ? 1 : 0),
                  qPrintable(m_control->errorString()));
     }
     void settle() override { QTest::qWait(20); }
@@ -421,6 +439,27 @@ private slots:
         QVERIFY(!m_module->channelEventStatus(ch).ETRIP());
         m_module->clearChannelEventStatus(ch);
         QTRY_VERIFY_WITH_TIMEOUT((refresh(), !m_module->channelStatus(ch).isTRIP()), 5000);
+    }
+
+    void overloadLatchesConstantCurrent()
+    {
+        const int ch = 7;
+        m_module->setChannelDelayedTripAction(ch, delayedTripOff, 0);
+        m_module->setChannelCurrentSet(ch, 0.001f);
+        m_module->setChannelVoltageSet(ch, 500.0f);
+        m_module->setChannelOn(ch);
+        QTRY_VERIFY_WITH_TIMEOUT((refresh(), m_module->channelStatus(ch).isON()), 5000);
+        m_backend->setOverload(libraryIndex(ch), true);
+        QTRY_VERIFY_WITH_TIMEOUT((refresh(), m_module->channelStatus(ch).isCC()), 5000);
+        QVERIFY(m_module->channelEventStatus(ch).ECC());
+        // Without a delayed trip the channel stays on in current regulation.
+        QVERIFY(m_module->channelStatus(ch).isON());
+        m_backend->setOverload(libraryIndex(ch), false);
+        QTRY_VERIFY_WITH_TIMEOUT((refresh(), !m_module->channelStatus(ch).isCC()), 5000);
+        QVERIFY(m_module->channelEventStatus(ch).ECC());
+        m_module->doClear();
+        QVERIFY(!m_module->channelEventStatus(ch).ECC());
+        m_backend->settle();
     }
 
     void rampSpeedsAndRates()
