@@ -1,5 +1,5 @@
 // The demo crate's module waiting in its boot loader (T07X0 at 0x280): flashed
-// with a test image, compared while the scan has seen a boot loader (the
+// with the shipped test image tests/flash/data/T07X0_0400.hex, compared while the scan has seen a boot loader (the
 // compare run still performs its hand-shake), restarted, and listed again with
 // the new release.
 #include "flashrig.h"
@@ -33,12 +33,13 @@ private slots:
         FlashRig::shortenDelays();
         QVERIFY2(m_rig.start(CrateSimProcess::demoCrateFile()), qPrintable(m_rig.error()));
         QVERIFY(m_rig.connectAndScan());
-        HexGen::Options o;
-        o.device = QStringLiteral("T07X0");
-        o.release = QStringLiteral("04.00");
-        o.dataLines = 800;
-        m_file = m_dir.path() + QStringLiteral("/T07X0_0400.hex");
-        QVERIFY(HexGen::writeFile(m_file, o));
+        // The test image the README's walk-through uses.
+        m_file = QStringLiteral(VEXA_SOURCE_DIR "/tests/flash/data/T07X0_0400.hex");
+        QFile f(m_file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const HexGen::Image image = HexGen::parse(f.readAll());
+        QVERIFY2(image.ok, qPrintable(image.error));
+        QCOMPARE(image.lines, 501);
     }
 
     void waitingModuleIsListedFirstAndRed()
@@ -63,6 +64,15 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(quint32(m_rig.node("ImageChecksum", Waiting)), HexGen::parse(f.readAll()).checksum());
         QVERIFY(m_rig.log().contains(QStringLiteral("Firmware update completed. (0 checksum errors occurred)")));
+        // FLASH_SCREENSHOT=<file.png> keeps a picture of the finished batch (run under Xvfb).
+        const QString target = qEnvironmentVariable("FLASH_SCREENSHOT");
+        if (!target.isEmpty()) {
+            m_rig.window->resize(820, 860);
+            m_rig.window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(m_rig.window.get()));
+            QTest::qWait(300);
+            QVERIFY(m_rig.window->grab().save(target));
+        }
     }
 
     void compareAfterABootLoaderWasSeenStillShakesHands()

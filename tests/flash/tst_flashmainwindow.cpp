@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QtTest>
@@ -147,6 +148,29 @@ private slots:
         QVERIFY(log->isReadOnly());
         QVERIFY(log->minimumHeight() >= 100);
         QCOMPARE(log->font().family(), QStringLiteral("Courier"));
+    }
+
+    void settingsComeFromTheOperatorStore()
+    {
+        // The operator program's store ("vexacontrol") is the flash tool's "vexaControl".
+        QSettings store(TestEnv::configDir() + QStringLiteral("/Vexa Systems GmbH/vexacontrol.ini"),
+                        QSettings::IniFormat);
+        store.setValue(QStringLiteral("DefaultHexFileName"), QStringLiteral("/tmp/T07X0_0400.hex"));
+        store.sync();
+        {
+            MainWindow w(QStringList{QStringLiteral("crateflash")});
+            QCOMPARE(child<QLineEdit>(&w, "fileName")->text(), QStringLiteral("/tmp/T07X0_0400.hex"));
+            QCOMPARE(child<QLineEdit>(&w, "ipAddress")->text(), m_sim->address());
+        }
+        store.remove(QStringLiteral("DefaultHexFileName"));
+        store.remove(QStringLiteral("IpAddress"));
+        store.sync();
+        {
+            MainWindow w(QStringList{QStringLiteral("crateflash")});
+            QCOMPARE(child<QLineEdit>(&w, "ipAddress")->text(), QStringLiteral("192.168.16.228"));
+            QVERIFY(child<QLineEdit>(&w, "fileName")->text().isEmpty());
+        }
+        TestEnv::setCrateAddress(m_sim->address());
     }
 
     void serviceTabsFollowTheFirstArgument_data()
