@@ -10,6 +10,7 @@
 #include "basecrate.h"
 #include "dialogcrate.h"
 #include "messagebox.h"
+#include "waiter.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -199,6 +200,42 @@ private slots:
         // The question was asked, and no window was ever shown.
         QVERIFY2(out.contains("asked:It seems there is already a program accessing"), out.constData());
         QVERIFY2(!out.contains("window constructed"), out.constData());
+    }
+
+    void serviceArgumentEnablesTheServiceActions()
+    {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VEXA_TEST_CHILD"), QStringLiteral("service-argument"));
+        env.insert(QStringLiteral("VEXA_TEST_CRATE"), m_sim.address());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        child.setProcessEnvironment(env);
+        for (const QString &argument : {QStringLiteral("quil"), QStringLiteral("quilx")}) {
+            child.start(QCoreApplication::applicationFilePath(), {argument});
+            QVERIFY(child.waitForFinished(30000));
+            QCOMPARE(child.exitCode(), 0);
+            const QByteArray out = child.readAllStandardOutput();
+            const QByteArray expected = argument == QLatin1String("quil") ? "service:1,1,1" : "service:0,0,0";
+            QVERIFY2(out.contains(expected), out.constData());
+        }
+    }
+
+    void waitKeepsTheEventLoopRunning()
+    {
+        int fired = 0;
+        QTimer timer;
+        timer.setInterval(20);
+        connect(&timer, &QTimer::timeout, [&fired] { ++fired; });
+        timer.start();
+        QElapsedTimer elapsed;
+        elapsed.start();
+        Waiter::wait(300);
+        QVERIFY(elapsed.elapsed() >= 300);
+        QVERIFY(elapsed.elapsed() < 1000);
+        QVERIFY2(fired >= 8, qPrintable(QString::number(fired)));
+        elapsed.restart();
+        Waiter::wait(1); // the bounds command polls with 1 ms waits
+        QVERIFY(elapsed.elapsed() < 50);
     }
 
     void noModuleFound()
@@ -422,6 +459,20 @@ private slots:
     }
 };
 
+// Child mode: the program's service argument (argv[1]).
+static int runServiceChild(int argc, char *argv[])
+{
+    TestEnv::isolate();
+    QApplication app(argc, argv);
+    TestEnv::setCrateAddress(qEnvironmentVariable("VEXA_TEST_CRATE"));
+    VexaControl window;
+    auto enabled = [&window](const char *name) { return action(window, name)->isEnabled() ? 1 : 0; };
+    printf("service:%d,%d,%d\n", enabled("actionSpecialMode"), enabled("actionCalibrationMode"),
+           enabled("actionCalibrationControl"));
+    fflush(stdout);
+    return 0;
+}
+
 // Child mode: the address is held by another program and the operator cancels.
 static int runChild()
 {
@@ -448,6 +499,8 @@ int main(int argc, char *argv[])
 {
     if (qEnvironmentVariable("VEXA_TEST_CHILD") == QLatin1String("cancel-at-lock"))
         return runChild();
+    if (qEnvironmentVariable("VEXA_TEST_CHILD") == QLatin1String("service-argument"))
+        return runServiceChild(argc, argv);
     TestEnv::isolate();
     QApplication app(argc, argv);
     app.setAttribute(Qt::AA_Use96Dpi, true);
