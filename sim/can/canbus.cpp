@@ -33,9 +33,31 @@ bool CanBus::hears(const CanModule &node) const
            && node.bitRateKbit() * 1000 == m_bitRate;
 }
 
+void CanBus::setTraceFile(const QString &path)
+{
+    m_trace.reset();
+    if (path.isEmpty())
+        return;
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+        qCWarning(lcCan) << "cannot write the CAN trace" << path;
+        return;
+    }
+    m_trace = std::move(file);
+}
+
+void CanBus::trace(const char *direction, const CanFrame &frame)
+{
+    if (!m_trace)
+        return;
+    m_trace->write(QStringLiteral("%1 %2 %3\n").arg(m_now, 10).arg(QLatin1String(direction), frame.toString()).toLatin1());
+    m_trace->flush();
+}
+
 void CanBus::transmit(const CanFrame &frame)
 {
     ++m_framesIn;
+    trace(m_open || frame.id == TunnelId ? ">" : "> (closed)", frame);
     if (frame.id == TunnelId) {
         // 10 01 00 01 opens the tunnel, 10 01 00 02 closes it.
         if (frame.length == 4 && frame.data[0] == 0x10 && frame.data[1] == 0x01 && frame.data[2] == 0x00) {
@@ -95,6 +117,7 @@ bool CanBus::take(CanFrame *frame, int *pending)
         return false;
     *frame = m_queue.front().frame;
     m_queue.pop_front();
+    trace("<", *frame);
     ++m_framesOut;
     return true;
 }

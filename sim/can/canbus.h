@@ -6,6 +6,7 @@
 #include "canframe.h"
 #include "canmodule.h"
 
+#include <QFile>
 #include <QSet>
 #include <deque>
 #include <memory>
@@ -47,8 +48,13 @@ public:
     quint32 framesIn() const { return m_framesIn; }
     quint32 framesOut() const { return m_framesOut; }
 
+    // Writes every frame in and out with its simulated time to a file
+    // (CRATESIM_CAN_TRACE names it), for following a tool's conversation.
+    void setTraceFile(const QString &path);
+
 private:
     void queue(CanModule &sender, const QList<CanModule::Answer> &answers);
+    void trace(const char *direction, const CanFrame &frame);
 
     struct Pending {
         qint64 due;
@@ -66,4 +72,5 @@ private:
     QSet<int> m_silentSlots;
     quint32 m_framesIn = 0;
     quint32 m_framesOut = 0;
+    std::unique_ptr<QFile> m_trace;
 };

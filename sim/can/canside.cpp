@@ -25,7 +25,10 @@ public:
     std::unique_ptr<CanAgentObjects> agentObjects;
 };
 
-CanSide::CanSide() : d(std::make_unique<CanSidePrivate>()) {}
+CanSide::CanSide() : d(std::make_unique<CanSidePrivate>())
+{
+    d->bus.setTraceFile(qEnvironmentVariable("CRATESIM_CAN_TRACE"));
+}
 
 CanSide::~CanSide() = default;
 

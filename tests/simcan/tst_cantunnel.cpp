@@ -362,6 +362,40 @@ private slots:
         QCOMPARE(ask(base, QByteArray::fromHex("D801")).data.left(1), QByteArray::fromHex("D8"));
     }
 
+    void compareOnlyAfterPowerCycleFindsTheFlashedImage()
+    {
+        QVERIFY(startCrate(testCrate(QStringLiteral("cancrate.json")), 0x290));
+        const quint16 base = 0x290;
+        HexGen::Options o;
+        o.device = QStringLiteral("E32C8");
+        o.release = QStringLiteral("05.31");
+        o.dataLines = 200;
+        const QList<QByteArray> lines = HexGen::linesToSend(HexGen::generate(o));
+        QVERIFY(handShake(base));
+        QVERIFY(m_client->send(base, QByteArray::fromHex("1503")));
+        QVERIFY(pass(base, lines));
+        QVERIFY(m_client->send(base, QByteArray::fromHex("1505")));
+        QVERIFY(pass(base, lines));
+        QVERIFY(m_client->send(base, QByteArray::fromHex("1506")));
+        QVERIFY(m_client->send(base, QByteArray::fromHex("1509")));
+
+        // The crate is switched off and on: the module runs the new firmware.
+        QVERIFY(m_client->setInteger(QStringLiteral("sysMainSwitch.0"), 0));
+        QTRY_VERIFY_WITH_TIMEOUT(ask(base, QByteArray::fromHex("D800"), 100).data.isEmpty(), 5000);
+        QVERIFY(m_client->setInteger(QStringLiteral("sysMainSwitch.0"), 1));
+        QTRY_COMPARE_WITH_TIMEOUT(ask(base, QByteArray::fromHex("D800"), 100).data.size(), 3, 10000);
+        m_client->drain();
+        QCOMPARE(ask(base | 1, QByteArray::fromHex("1201")).data, QByteArray::fromHex("120100050301"));
+
+        // Compare only: restart into the boot loader, hand-shake, 04, every line equal.
+        QVERIFY(handShake(base));
+        QVERIFY(m_client->send(base, QByteArray::fromHex("1504")));
+        QVERIFY(pass(base, lines));
+        QVERIFY(m_client->send(base, QByteArray::fromHex("1509")));
+        QTRY_COMPARE(nodeValue("cratesimCanNodeMode", base), 1);
+        QCOMPARE(nodeValue("cratesimCanNodePass", base), 0);
+    }
+
     void rejectedLineTakenWhenResent()
     {
         QVERIFY(startCrate(testCrate(QStringLiteral("cancrate.json")), 0x290));
