@@ -14,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -76,7 +77,7 @@ int main(int argc, char *argv[])
 {
     TestEnv::isolate();
     QCoreApplication app(argc, argv);
-    const int lineCount = argc > 1 ? QByteArray(argv[1]).toInt() : 2000;
+    const int lineCount = argc > 1 ? QByteArray(argv[1]).toInt() : 1000;
 
     CrateSimProcess::Options options;
     options.crateFile = QStringLiteral(VEXA_SOURCE_DIR "/tests/data/cancrate.json");
@@ -105,18 +106,30 @@ int main(int argc, char *argv[])
 
     std::printf("cratesim CAN floor: %d HEX lines (%d frames, %.1f frames per line) into node 0x%03x at %s\n",
                 int(lines.size()), frames, double(frames) / lines.size(), Base, qPrintable(sim.peer()));
-    const Result perFrame = run(client, lines, false);
-    const Result perLine = run(client, lines, true);
-    if (!perFrame.ok || !perLine.ok) {
-        std::fprintf(stderr, "bench_canfloor: a line was not taken\n");
-        return 1;
+    // Rounds against the noise of a shared machine: the best is the floor, the median the usual.
+    constexpr int Rounds = 5;
+    QList<double> perFrame, perLine;
+    double getsPerLine = 0;
+    for (int round = 0; round < Rounds; ++round) {
+        const Result a = run(client, lines, false);
+        const Result b = run(client, lines, true);
+        if (!a.ok || !b.ok) {
+            std::fprintf(stderr, "bench_canfloor: a line was not taken\n");
+            return 1;
+        }
+        perFrame.append(a.msPerLine);
+        perLine.append(b.msPerLine);
+        getsPerLine = qMax(getsPerLine, a.getsPerLine);
     }
-    std::printf("  one SET per frame (as the flash tool):  %.3f ms per line, %.0f lines/s, %.2f GETs per line\n",
-                perFrame.msPerLine, 1000.0 / perFrame.msPerLine, perFrame.getsPerLine);
-    std::printf("  one SET per line (all chunks at once):   %.3f ms per line, %.0f lines/s\n", perLine.msPerLine,
-                1000.0 / perLine.msPerLine);
-    std::printf("  a 3000-line image, write and compare pass, at the per-frame floor: %.1f s\n",
-                2 * 3000 * perFrame.msPerLine / 1000.0);
-    std::printf("  with the tool's 25 ms poll per answer at least: %.1f s\n", 2 * 3000 * 25.0 / 1000.0);
+    std::sort(perFrame.begin(), perFrame.end());
+    std::sort(perLine.begin(), perLine.end());
+    std::printf("  one SET per frame (as the flash tool):  best %.3f ms per line (%.0f lines/s), median %.3f ms, "
+                "at most %.2f GETs per line\n",
+                perFrame.first(), 1000.0 / perFrame.first(), perFrame.at(Rounds / 2), getsPerLine);
+    std::printf("  one SET per line (all chunks at once):  best %.3f ms per line (%.0f lines/s), median %.3f ms\n",
+                perLine.first(), 1000.0 / perLine.first(), perLine.at(Rounds / 2));
+    std::printf("  a 3000-line image, write and compare pass, at the per-frame floor: %.1f s (median %.1f s)\n",
+                2 * 3000 * perFrame.first() / 1000.0, 2 * 3000 * perFrame.at(Rounds / 2) / 1000.0);
+    std::printf("  the same with the tool's 25 ms poll per answer at least: %.1f s\n", 2 * 3000 * 25.0 / 1000.0);
     return 0;
 }
