@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -364,6 +365,33 @@ private slots:
         QVERIFY(waitConnected(window));
         QVERIFY(action(window, "actionSetChannelOn")->isEnabled());
         window.crateDialog()->hide();
+    }
+
+    void crateDialogShowsAndSetsTheFanSpeed()
+    {
+        VexaControl window;
+        QVERIFY(waitConnected(window));
+        action(window, "actionCrates")->trigger();
+        DialogCrate *dialog = window.crateDialog();
+        QLineEdit *fan = dialog->findChild<QLineEdit *>(QStringLiteral("txtFan1"));
+        QTRY_COMPARE_WITH_TIMEOUT(fan->text(), QStringLiteral("1800"), 3000);
+        QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("txtFirmware"))->text(), QStringLiteral("MPOD 2.1.3.4"));
+        QListWidget *crates = dialog->findChild<QListWidget *>(QStringLiteral("crateList"));
+        QCOMPARE(crates->count(), 1);
+        QCOMPARE(crates->item(0)->text(), QStringLiteral("481516\n%1").arg(m_sim.address()));
+
+        QPushButton *setFan = dialog->findChild<QPushButton *>(QStringLiteral("setFanSpeed"));
+        QVERIFY(!setFan->isEnabled());
+        MessageBox::setNextValue(QStringLiteral("brisel"));
+        action(window, "actionPassword")->trigger();
+        QVERIFY(setFan->isEnabled());
+        MessageBox::setNextValue(2400);
+        QTest::mouseClick(setFan, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(window.crates().first()->fanSpeed(), 2400.0f, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(fan->text(), QStringLiteral("2400"), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(window.fanSpeedBar()->value(), 2400, 3000);
+        window.crates().first()->setFanSpeed(1800);
+        dialog->hide();
     }
 
     void wrongServicePasswordChangesNothing()
