@@ -4,6 +4,7 @@
 
 #include "canbus.h"
 #include "canframe.h"
+#include "canside.h"
 #include "eventrecords.h"
 #include "flashimage.h"
 #include "hexgen.h"
@@ -500,6 +501,99 @@ private slots:
         b.bus.setPowered(true);
         QCOMPARE(b.node->mode(), CanModule::Mode::Running);
         QCOMPARE(b.send(0x210, QByteArray::fromHex("D800")).size(), 1);
+    }
+
+    void canSideBuildsNodesFromTheCrateFile()
+    {
+        auto config = [](int slot, const char *type, const QJsonObject &json) {
+            CanSide::ModuleConfig c;
+            c.slot = slot;
+            c.serialNumber = 100 + slot;
+            c.typeCode = QLatin1String(type);
+            c.firmwareRelease = QStringLiteral("05.12");
+            c.channels = 8;
+            c.json = json;
+            return c;
+        };
+        QJsonObject boards;
+        boards.insert(QStringLiteral("boards"), 3);
+        QJsonObject threeBoards;
+        threeBoards.insert(QStringLiteral("can"), boards);
+        QJsonObject lv;
+        lv.insert(QStringLiteral("kind"), QStringLiteral("lv"));
+        QJsonObject waiting;
+        waiting.insert(QStringLiteral("bootLoader"), true);   // in the module entry, not in "can"
+
+        CanSide side;
+        side.addModule(config(1, "E16C4", threeBoards));
+        side.addModule(config(5, "LV8008", lv));
+        side.addModule(config(6, "T07X0", waiting));
+        side.addModule(config(12, "E08F2", {}));   // no such slot: no node
+        CanBus *bus = side.bus();
+        QCOMPARE(int(bus->nodes().size()), 4);
+        QVERIFY(bus->nodeAt(0x210) && bus->nodeAt(0x220) && bus->nodeAt(0x228));
+        QCOMPARE(bus->nodeAt(0x228)->serialNumber(), 103u);
+        QVERIFY(!bus->nodeAt(0x270));
+        QVERIFY(side.isRunningFirmware(1));
+        QCOMPARE(side.firmwareRelease(1), QStringLiteral("05.12"));
+        QVERIFY(side.isRunningFirmware(5));          // not on the bus: the agent decides
+        QVERIFY(!side.isRunningFirmware(6));
+        QVERIFY(side.firmwareRelease(6).isEmpty());
+
+        // The agent's "stops answering" silences every board of the slot.
+        bus->setTunnelOpen(true);
+        side.setModuleResponding(1, false);
+        bus->transmit(CanFrame(0x220, QByteArray::fromHex("D800")));
+        QCOMPARE(bus->queuedCount(), 0);
+        side.setModuleResponding(1, true);
+        bus->transmit(CanFrame(0x220, QByteArray::fromHex("D800")));
+        QCOMPARE(bus->queuedCount(), 1);
+
+        // Power: off empties the controller, on restarts the nodes; the one
+        // waiting in its boot loader says so.
+        side.setPowered(false);
+        QCOMPARE(bus->queuedCount(), 0);
+        side.setPowered(true);
+        CanFrame f;
+        int pending = 0;
+        QVERIFY(bus->take(&f, &pending));
+        QCOMPARE(f.id, quint16(0x280));
+        QCOMPARE(f.code(), quint16(0x1599));
+    }
+
+    void canSideStateRoundTrip()
+    {
+        CanSide::ModuleConfig c;
+        c.slot = 0;
+        c.serialNumber = 1;
+        c.typeCode = QStringLiteral("E08F2");
+        c.firmwareRelease = QStringLiteral("05.12");
+        CanSide a;
+        a.addModule(c);
+        a.bus()->setTunnelOpen(true);
+        a.bus()->transmit(CanFrame(0x200, QByteArray::fromHex("16400000") + QByteArray::fromHex("0015e6")));
+        QCOMPARE(a.bus()->nodeAt(0x200)->sectorsErased(), 1);
+        a.bus()->setTunnelBitRate(125000);
+        const QJsonObject state = a.saveState();
+
+        QJsonObject events;
+        QJsonArray records;
+        QJsonObject r;
+        r.insert(QStringLiteral("time"), QStringLiteral("2026-01-01T00:00:00Z"));
+        r.insert(QStringLiteral("event"), QStringLiteral("trip"));
+        records.append(r);
+        events.insert(QStringLiteral("records"), records);
+        QJsonObject can;
+        can.insert(QStringLiteral("eventMemory"), events);
+        c.json.insert(QStringLiteral("can"), can);
+        CanSide b;
+        b.addModule(c);
+        QVERIFY(b.bus()->nodeAt(0x200)->normalMemory().bytes.at(0) != char(0xFF));
+        b.restoreState(state);
+        QCOMPARE(b.bus()->tunnelBitRate(), 125000);
+        // The erased memory of the saved state wins over the crate file's records.
+        QCOMPARE(b.bus()->nodeAt(0x200)->normalMemory().bytes, QByteArray(CanModule::NormalMemorySize, char(0xFF)));
+        QCOMPARE(b.bus()->nodeAt(0x200)->flash().checksum(), a.bus()->nodeAt(0x200)->flash().checksum());
     }
 
     void stateSurvivesSaveAndRestore()
