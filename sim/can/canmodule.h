@@ -109,7 +109,7 @@ public:
     void setStopAfterLines(int lines);
     int stopAfterLines() const { return m_stopAfter; }
 
-    // Answers leave through here so the faults apply to every one of them.
+    // Counted by the bus for every frame the node hears.
     void countFrameIn() { ++m_framesIn; }
 
     QJsonObject saveState() const;
@@ -125,6 +125,7 @@ private:
     void enterBootLoader();
     bool startFirmware();
     Memory *memoryAt(quint32 address);
+    // Every answer leaves through here, so the drop and delay faults apply to all of them.
     void answer(QList<Answer> *out, const QByteArray &bytes, qint64 delayMs = 0);
     void writeWord(quint16 address, quint16 value);
 
