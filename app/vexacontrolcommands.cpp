@@ -1099,14 +1099,16 @@ void VexaControl::closeEvent(QCloseEvent *event)
         const auto answer = MessageBox::question(this, productTitle(), tr("Ramp down all high voltages?"),
                                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                                                  QMessageBox::Cancel);
-        if (answer == QMessageBox::Cancel) {
+        if (answer == QMessageBox::No) {
+            event->accept();
+            return;
+        }
+        // Anything but an explicit Yes or No (Cancel, Escape, a box that could
+        // not open) keeps the window: voltages are never ramped down unasked.
+        if (answer != QMessageBox::Yes) {
             if (wasRunning)
                 m_channelTableTimer->start();
             event->ignore();
-            return;
-        }
-        if (answer == QMessageBox::No) {
-            event->accept();
             return;
         }
     } else if (behaviour == 2) {

@@ -63,6 +63,7 @@ private slots:
         QTest::newRow("0, Yes") << 0 << false << int(QMessageBox::Yes) << true << true << true;
         QTest::newRow("0, No") << 0 << false << int(QMessageBox::No) << true << true << false;
         QTest::newRow("0, Cancel") << 0 << false << int(QMessageBox::Cancel) << true << false << false;
+        QTest::newRow("0, box not answered") << 0 << false << int(QMessageBox::NoButton) << true << false << false;
         QTest::newRow("2") << 2 << false << int(QMessageBox::NoButton) << false << true << false;
         QTest::newRow("1") << 1 << false << int(QMessageBox::NoButton) << false << true << true;
         QTest::newRow("5 acts like 1") << 5 << false << int(QMessageBox::NoButton) << false << true << true;
