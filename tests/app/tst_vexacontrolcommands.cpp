@@ -8,6 +8,7 @@
 #include "messagebox.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QListWidget>
 
 using namespace VexaTest;
@@ -87,6 +88,28 @@ private slots:
         emit t->cellDataChanged(2, ChannelTable::VoltageMeasureColumn, QStringLiteral("77"));
         waitTicks(1);
         QVERIFY(simVoltage(2, 2) != 77.0);
+    }
+
+    void editingACellWithTheKeyboard()
+    {
+        VexaControl window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QVERIFY(selectModule(window, 2));
+        ChannelTable *t = table(window);
+        t->setFocus();
+        t->setCurrentCell(6, ChannelTable::VoltageSetColumn);
+        QTest::keyClick(t, Qt::Key_F2);
+        auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        QVERIFY(editor);
+        // Refreshes do not overwrite the cell while it is being edited.
+        editor->selectAll();
+        QTest::keyClicks(editor, QStringLiteral("321.5"));
+        waitTicks(2);
+        QCOMPARE(editor->text(), QStringLiteral("321.5"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(simVoltage(2, 6), 321.5, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(t->item(6, 0)->text(), window.currentModule()->formatVoltage(321.5), 3000);
     }
 
     void switchingOneSelectedAndAllChannels()
