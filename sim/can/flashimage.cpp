@@ -8,15 +8,24 @@ constexpr int ReleaseDigits = 4;
 
 void FlashImage::write(quint32 address, const QByteArray &data)
 {
-    for (int i = 0; i < data.size(); ++i)
-        m_bytes.insert(address + quint32(i), quint8(data.at(i)));
+    for (int i = 0; i < data.size(); ++i) {
+        const quint32 a = address + quint32(i);
+        Page &page = m_pages[a >> 8];
+        const size_t offset = a & 0xFF;
+        if (!page.present.test(offset)) {
+            page.present.set(offset);
+            ++m_length;
+        }
+        page.bytes[offset] = quint8(data.at(i));
+    }
 }
 
 bool FlashImage::matches(quint32 address, const QByteArray &data) const
 {
     for (int i = 0; i < data.size(); ++i) {
-        const auto it = m_bytes.constFind(address + quint32(i));
-        if (it == m_bytes.cend() || *it != quint8(data.at(i)))
+        const quint32 a = address + quint32(i);
+        const auto it = m_pages.constFind(a >> 8);
+        if (it == m_pages.cend() || !it->present.test(a & 0xFF) || it->bytes[a & 0xFF] != quint8(data.at(i)))
             return false;
     }
     return true;
@@ -24,7 +33,14 @@ bool FlashImage::matches(quint32 address, const QByteArray &data) const
 
 void FlashImage::flipByte(quint32 address)
 {
-    m_bytes[address] = quint8(m_bytes.value(address, 0xFF) ^ 0x5A);
+    Page &page = m_pages[address >> 8];
+    const size_t offset = address & 0xFF;
+    if (!page.present.test(offset)) {
+        page.present.set(offset);
+        page.bytes[offset] = 0xFF;
+        ++m_length;
+    }
+    page.bytes[offset] ^= 0x5A;
 }
 
 quint32 FlashImage::crc32(quint32 crc, quint8 byte)
@@ -38,8 +54,10 @@ quint32 FlashImage::crc32(quint32 crc, quint8 byte)
 quint32 FlashImage::checksum() const
 {
     quint32 crc = 0xFFFFFFFFu;
-    for (auto it = m_bytes.cbegin(); it != m_bytes.cend(); ++it)
-        crc = crc32(crc, it.value());
+    for (const Page &page : m_pages)
+        for (size_t i = 0; i < page.bytes.size(); ++i)
+            if (page.present.test(i))
+                crc = crc32(crc, page.bytes[i]);
     return crc ^ 0xFFFFFFFFu;
 }
 
@@ -47,11 +65,16 @@ QList<QPair<quint32, QByteArray>> FlashImage::runs() const
 {
     QList<QPair<quint32, QByteArray>> result;
     quint32 next = 0;
-    for (auto it = m_bytes.cbegin(); it != m_bytes.cend(); ++it) {
-        if (result.isEmpty() || it.key() != next)
-            result.append({it.key(), QByteArray()});
-        result.last().second.append(char(it.value()));
-        next = it.key() + 1;
+    for (auto it = m_pages.cbegin(); it != m_pages.cend(); ++it) {
+        for (size_t i = 0; i < it->bytes.size(); ++i) {
+            if (!it->present.test(i))
+                continue;
+            const quint32 address = it.key() << 8 | quint32(i);
+            if (result.isEmpty() || address != next)
+                result.append({address, QByteArray()});
+            result.last().second.append(char(it->bytes[i]));
+            next = address + 1;
+        }
     }
     return result;
 }

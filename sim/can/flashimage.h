@@ -14,6 +14,8 @@
 #include <QPair>
 #include <QString>
 #include <QtGlobal>
+#include <array>
+#include <bitset>
 
 class FlashImage
 {
@@ -24,11 +26,13 @@ public:
         QString release;   // "05.13"
     };
 
-    void clear() { m_bytes.clear(); }
-    bool isEmpty() const { return m_bytes.isEmpty(); }
-    quint32 length() const { return quint32(m_bytes.size()); }
-    quint32 lowestAddress() const { return m_bytes.isEmpty() ? 0 : m_bytes.firstKey(); }
-    quint32 highestAddress() const { return m_bytes.isEmpty() ? 0 : m_bytes.lastKey(); }
+    void clear()
+    {
+        m_pages.clear();
+        m_length = 0;
+    }
+    bool isEmpty() const { return m_length == 0; }
+    quint32 length() const { return m_length; }
 
     void write(quint32 address, const QByteArray &data);
     // True when every byte is present with the same value.
@@ -49,8 +53,16 @@ public:
     static FlashImage synthetic(const QString &device, const QString &release, quint32 seed, int size);
     static quint32 crc32(quint32 crc, quint8 byte);
 
-    bool operator==(const FlashImage &other) const { return m_bytes == other.m_bytes; }
+    bool operator==(const FlashImage &other) const { return m_length == other.m_length && m_pages == other.m_pages; }
 
 private:
-    QMap<quint32, quint8> m_bytes;
+    // 256-byte pages keep a few images per module cheap; a byte is present
+    // once a record wrote it.
+    struct Page {
+        std::array<quint8, 256> bytes{};
+        std::bitset<256> present;
+        bool operator==(const Page &other) const { return present == other.present && bytes == other.bytes; }
+    };
+    QMap<quint32, Page> m_pages;   // by address / 256
+    quint32 m_length = 0;
 };
