@@ -394,6 +394,68 @@ private slots:
         dialog->hide();
     }
 
+    void selectControllerSwitchesCrates()
+    {
+        QTemporaryDir dir;
+        CrateSimProcess::Options options;
+        options.crateFile = writeCrate(dir, QStringLiteral("other.json"),
+                                       QJsonArray{hvModule(7, "T03X0", 2, 8200007, 1000.0)});
+        CrateSimProcess other(options);
+        QVERIFY2(other.start(), qPrintable(other.errorString()));
+        const QString first = m_sim.address();
+        VexaControl window;
+        QCOMPARE(lockHolder(first), QCoreApplication::applicationPid());
+
+        // Cancel: nothing changes, the refresh goes on.
+        MessageBox::setNextAnswer(QMessageBox::Cancel);
+        action(window, "actionController")->trigger();
+        QCOMPARE(MessageBox::last().text, QStringLiteral("Enter Crate IP Address:"));
+        QCOMPARE(window.controller()->address(), first);
+        QVERIFY(window.channelTableTimer()->isActive());
+
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+        MessageBox::setNextValue(other.address());
+        action(window, "actionController")->trigger();
+        QCOMPARE(window.controller()->address(), other.address());
+        QCOMPARE(window.modules().size(), 1);
+        QCOMPARE(window.modules().first()->serialNumber(), 8200007);
+        QVERIFY(AddressLocker().isFree(first));
+        QCOMPARE(lockHolder(other.address()), QCoreApplication::applicationPid());
+        QSettings store(Settings::storeFileName(QStringLiteral("vexacontrol")), QSettings::IniFormat);
+        QCOMPARE(store.value(QStringLiteral("IpAddress")).toString(), other.address());
+        QVERIFY(waitConnected(window));
+        QCOMPARE(table(window)->rowCount(), 2);
+    }
+
+    void setCrateAddressWritesTheStaticAddressAndReconnects()
+    {
+        VexaControl window;
+        QVERIFY(!action(window, "actionSetCrateAddress")->isEnabled());
+        MessageBox::setNextValue(QStringLiteral("brisel"));
+        action(window, "actionPassword")->trigger();
+        QVERIFY(action(window, "actionSetCrateAddress")->isEnabled());
+
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+        MessageBox::setNextValue(QStringLiteral("127.0.0.251"));
+        action(window, "actionSetCrateAddress")->trigger();
+        QVERIFY(MessageBox::last().text.contains(QStringLiteral("Note: The address 0.0.0.0 switches the MPOD to DHCP mode.")));
+        QVERIFY(!window.channelTableTimer()->isActive());
+        QVERIFY(!window.findChild<QMenu *>(QStringLiteral("menuSystem"))->isEnabled());
+        QCOMPARE(window.statusLabel(2)->text(),
+                 QStringLiteral("<font color=\"darkgreen\"><strong>Waiting 5 seconds before re-connect to crate..."));
+        QCOMPARE(snmp(m_sim, QStringLiteral("snmpget"), {QStringLiteral("WIENER-CRATE-MIB::ipStaticAddress.0")}),
+                 QStringLiteral("127.0.0.251"));
+        QSettings store(Settings::storeFileName(QStringLiteral("vexacontrol")), QSettings::IniFormat);
+        QCOMPARE(store.value(QStringLiteral("IpAddress")).toString(), QStringLiteral("127.0.0.251"));
+        // Nothing answers at the new address (the simulated crate keeps its own).
+        QTRY_VERIFY_WITH_TIMEOUT(window.statusLabel(3)->text().contains(
+                                     QStringLiteral("Can not connect to address 127.0.0.251.")),
+                                 20000);
+        // Put the crate back as it was for the next cases.
+        snmp(m_sim, QStringLiteral("snmpset"), {QStringLiteral("WIENER-CRATE-MIB::ipStaticAddress.0"), QStringLiteral("a"),
+                                                QStringLiteral("0.0.0.0")});
+    }
+
     void wrongServicePasswordChangesNothing()
     {
         VexaControl window;
