@@ -209,100 +209,88 @@ int storeArrived(SnmpSession *session, ObjectId object, int start, const std::ve
     return count;
 }
 
-SnmpIntRecord *getMultipleInts(HSNMP handle, ObjectId object, int start, int size, const char *function)
+// What a multiple call needs to know of its record type: the session's own
+// record, the record for calls without a usable handle, how a value to write is
+// sent and how an arrived value is stored.
+template<typename Record>
+struct RecordKind;
+
+template<>
+struct RecordKind<SnmpIntRecord> {
+    static SnmpIntRecord *of(SnmpSession *session) { return &session->intRecord; }
+    static SnmpIntRecord *none() { return &noIntRecord; }
+    static Variable toWrite(ObjectId object, long index, int v) { return Variable{object, index, Variable::Int, v}; }
+    static int arrived(const Value &v) { return v.toInt(); }
+};
+
+template<>
+struct RecordKind<SnmpDoubleRecord> {
+    static SnmpDoubleRecord *of(SnmpSession *session) { return &session->doubleRecord; }
+    static SnmpDoubleRecord *none() { return &noDoubleRecord; }
+    static Variable toWrite(ObjectId object, long index, double v)
+    {
+        return Variable{object, index, Variable::Real, 0, v};
+    }
+    static double arrived(const Value &v) { return v.toDouble(); }
+};
+
+// A multiple read (no input: `size` channels) or write (the input's values).
+// The result is the session's record with the values that arrived; a write
+// answers with the values the agent confirmed, count 0 when it failed.
+template<typename Record>
+Record *transferMultiple(HSNMP handle, ObjectId object, int start, int size, const Record *input, bool write,
+                         const char *function)
 {
+    using Kind = RecordKind<Record>;
     SnmpSession *session = sessionOf(handle, function);
     if (!session) {
-        noIntRecord.count = 0;
-        return &noIntRecord;
+        Record *none = Kind::none();
+        none->count = 0;
+        return none;
     }
-    SnmpIntRecord *record = &session->intRecord;
+    Record *record = Kind::of(session);
     record->count = 0;
+    if (write) {
+        if (!input)
+            return record;
+        size = input->count;
+    }
     int count = 0;
     if (!channelRange(start, size, function, &count))
         return record;
     std::vector<Variable> variables;
     variables.reserve(count);
-    for (int i = 0; i < count; ++i)
-        variables.push_back(Variable{object, channelIndex(start + i)});
+    for (int i = 0; i < count; ++i) {
+        const long index = channelIndex(start + i);
+        variables.push_back(write ? Kind::toWrite(object, index, input->value[i]) : Variable{object, index});
+    }
     std::vector<Value> values;
-    if (session->get(variables, &values))
+    if (write ? session->set(variables, &values) : session->get(variables, &values))
         record->count = storeArrived(session, object, start, values,
-                                     [record](int i, const Value &v) { record->value[i] = v.toInt(); });
+                                     [record](int i, const Value &v) { record->value[i] = Kind::arrived(v); });
     return record;
+}
+
+SnmpIntRecord *getMultipleInts(HSNMP handle, ObjectId object, int start, int size, const char *function)
+{
+    return transferMultiple<SnmpIntRecord>(handle, object, start, size, nullptr, false, function);
 }
 
 SnmpDoubleRecord *getMultipleDoubles(HSNMP handle, ObjectId object, int start, int size, const char *function)
 {
-    SnmpSession *session = sessionOf(handle, function);
-    if (!session) {
-        noDoubleRecord.count = 0;
-        return &noDoubleRecord;
-    }
-    SnmpDoubleRecord *record = &session->doubleRecord;
-    record->count = 0;
-    int count = 0;
-    if (!channelRange(start, size, function, &count))
-        return record;
-    std::vector<Variable> variables;
-    variables.reserve(count);
-    for (int i = 0; i < count; ++i)
-        variables.push_back(Variable{object, channelIndex(start + i)});
-    std::vector<Value> values;
-    if (session->get(variables, &values))
-        record->count = storeArrived(session, object, start, values,
-                                     [record](int i, const Value &v) { record->value[i] = v.toDouble(); });
-    return record;
+    return transferMultiple<SnmpDoubleRecord>(handle, object, start, size, nullptr, false, function);
 }
 
-// A multiple write answers with the values the agent confirmed; count 0 when
-// the write failed.
 SnmpIntRecord *setMultipleInts(HSNMP handle, ObjectId object, int start, const SnmpIntRecord *input,
                                const char *function)
 {
-    SnmpSession *session = sessionOf(handle, function);
-    if (!session) {
-        noIntRecord.count = 0;
-        return &noIntRecord;
-    }
-    SnmpIntRecord *record = &session->intRecord;
-    record->count = 0;
-    int count = 0;
-    if (!input || !channelRange(start, input->count, function, &count))
-        return record;
-    std::vector<Variable> variables;
-    variables.reserve(count);
-    for (int i = 0; i < count; ++i)
-        variables.push_back(Variable{object, channelIndex(start + i), Variable::Int, input->value[i]});
-    std::vector<Value> values;
-    if (session->set(variables, &values))
-        record->count = storeArrived(session, object, start, values,
-                                     [record](int i, const Value &v) { record->value[i] = v.toInt(); });
-    return record;
+    return transferMultiple(handle, object, start, 0, input, true, function);
 }
 
 SnmpDoubleRecord *setMultipleDoubles(HSNMP handle, ObjectId object, int start, const SnmpDoubleRecord *input,
                                      const char *function)
 {
-    SnmpSession *session = sessionOf(handle, function);
-    if (!session) {
-        noDoubleRecord.count = 0;
-        return &noDoubleRecord;
-    }
-    SnmpDoubleRecord *record = &session->doubleRecord;
-    record->count = 0;
-    int count = 0;
-    if (!input || !channelRange(start, input->count, function, &count))
-        return record;
-    std::vector<Variable> variables;
-    variables.reserve(count);
-    for (int i = 0; i < count; ++i)
-        variables.push_back(Variable{object, channelIndex(start + i), Variable::Real, 0, input->value[i]});
-    std::vector<Value> values;
-    if (session->set(variables, &values))
-        record->count = storeArrived(session, object, start, values,
-                                     [record](int i, const Value &v) { record->value[i] = v.toDouble(); });
-    return record;
+    return transferMultiple(handle, object, start, 0, input, true, function);
 }
 
 } // namespace
