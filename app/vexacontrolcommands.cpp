@@ -807,8 +807,9 @@ void VexaControl::setFlexGroup(int, int groupNumber, quint32 member, quint32 typ
 
 void VexaControl::storeFactorySettings(int serialNumber)
 {
-    // The factory reset comes with the profiles; until then only the answer.
-    emit factoryResetDone(serialNumber);
+    // The factory reset comes with the module profiles; until then nothing is
+    // reset, so nothing may be reported as done.
+    qCDebug(lcApp) << "factory reset not available for module" << serialNumber;
 }
 
 void VexaControl::setSpecialControl(int, quint32 control)
