@@ -125,6 +125,23 @@ qlonglong SimControl::requests()
     return v.isValid() ? v.toLongLong() : -1;
 }
 
+qlonglong SimControl::measureCounterCost()
+{
+    const qlonglong a = requests();
+    const qlonglong b = a < 0 ? -1 : requests();
+    if (b < 0)
+        return -1;
+    m_counterCost = b - a;
+    return m_counterCost;
+}
+
+qlonglong SimControl::requestsDuring(const std::function<void()> &work)
+{
+    const qlonglong before = requests();
+    work();
+    return requests() - before - m_counterCost;
+}
+
 bool SimControl::getColumn(const QString &column, int firstIndex, int count, bool *tooBig)
 {
     *tooBig = false;

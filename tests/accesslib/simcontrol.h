@@ -8,6 +8,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <optional>
 
 class SimControl
@@ -28,6 +29,11 @@ public:
     bool set(const QString &name, char type, const QVariant &value);
     // Requests the agent has answered so far.
     qlonglong requests();
+    // Learns how many requests reading the counter itself adds (0 or 1,
+    // depending on when the agent counts); -1 when the counter cannot be read.
+    qlonglong measureCounterCost();
+    // Requests the agent answered while `work` ran, without the counter reads.
+    qlonglong requestsDuring(const std::function<void()> &work);
     // Raw GET of `count` instances of a column from `firstIndex`: true when
     // answered without error, false with tooBig (or any failure: see errorString).
     bool getColumn(const QString &column, int firstIndex, int count, bool *tooBig);
@@ -35,4 +41,5 @@ public:
 private:
     void *m_session = nullptr;
     QString m_error;
+    qlonglong m_counterCost = 0;
 };
