@@ -4,7 +4,11 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QThread>
+
+#include <csignal>
+#include <sys/prctl.h>
 
 CrateSimProcess::CrateSimProcess() : CrateSimProcess(Options()) {}
 
@@ -73,8 +77,21 @@ bool CrateSimProcess::launch(int timeoutMs)
     args << m_options.extraArgs << m_options.crateFile;
 
     m_output.clear();
+    // The simulator's output goes to a file, not a pipe: a test that never runs
+    // an event loop must not make a chatty simulator block on a full pipe.
+    if (!m_outputFile) {
+        m_outputFile = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/cratesim-XXXXXX.log"));
+        if (!m_outputFile->open()) {
+            m_error = QStringLiteral("cannot create the simulator's log file");
+            return false;
+        }
+    }
+    m_outputFile->resize(0);
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::MergedChannels);
+    m_process->setStandardOutputFile(m_outputFile->fileName(), QIODevice::Truncate);
+    // A test killed by its time-out must not leave a simulator behind.
+    m_process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     m_process->start(executable(), args);
     if (!m_process->waitForStarted(timeoutMs)) {
         m_error = QStringLiteral("cannot start %1: %2").arg(executable(), m_process->errorString());
@@ -83,8 +100,8 @@ bool CrateSimProcess::launch(int timeoutMs)
     // The simulator prints "cratesim: ready on udp:<address>:<port>" once it listens.
     QDeadlineTimer deadline(timeoutMs);
     while (!deadline.hasExpired()) {
-        m_process->waitForReadyRead(50);
-        m_output += QString::fromLocal8Bit(m_process->readAll());
+        m_process->waitForFinished(20);
+        m_output = readOutputFile();
         if (m_output.contains(QStringLiteral("cratesim: ready")))
             return true;
         if (m_process->state() != QProcess::Running) {
@@ -108,8 +125,23 @@ void CrateSimProcess::stop()
             m_process->waitForFinished(2000);
         }
     }
-    m_output += QString::fromLocal8Bit(m_process->readAll());
+    m_output = readOutputFile();
     m_process.reset();
+}
+
+QString CrateSimProcess::output() const
+{
+    return m_process ? readOutputFile() : m_output;
+}
+
+QString CrateSimProcess::readOutputFile() const
+{
+    if (!m_outputFile)
+        return QString();
+    QFile f(m_outputFile->fileName());
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromLocal8Bit(f.readAll());
 }
 
 void CrateSimProcess::kill()
@@ -118,5 +150,6 @@ void CrateSimProcess::kill()
         return;
     m_process->kill();
     m_process->waitForFinished(2000);
+    m_output = readOutputFile();
     m_process.reset();
 }

@@ -6,6 +6,7 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QStringList>
+#include <QTemporaryFile>
 #include <memory>
 
 class CrateSimProcess
@@ -40,7 +41,8 @@ public:
     // "udp:127.0.0.x:161", the peer name net-snmp clients take.
     QString peer() const;
     QString errorString() const { return m_error; }
-    QString output() const { return m_output; }
+    // Everything the simulator printed so far.
+    QString output() const;
 
     static QString executable();
     static QString demoCrateFile();
@@ -48,11 +50,13 @@ public:
 
 private:
     bool launch(int timeoutMs);
+    QString readOutputFile() const;
 
     Options m_options;
     QString m_address;
     std::unique_ptr<QLockFile> m_addressLock;
     std::unique_ptr<QProcess> m_process;
+    std::unique_ptr<QTemporaryFile> m_outputFile;
     QString m_error;
     QString m_output;
 };
