@@ -7,6 +7,8 @@
 #include <QInputDialog>
 #include <QQueue>
 
+#include <type_traits>
+
 namespace
 {
 
@@ -123,159 +125,149 @@ bool MessageBox::takeFileName(QString *fileName)
     return true;
 }
 
-QString MessageBox::getText(QWidget *parent, const QString &title, const QString &label,
-                            QLineEdit::EchoMode mode, const QString &text, bool *ok)
+// The course every input dialog takes: an armed value (fromArmed turns it into
+// the result, false for Cancel) or else the real dialog (open), then the record.
+// Text results are empty after Cancel; numbers keep what the dialog returned.
+template <typename T, typename FromArmed, typename Open>
+T MessageBox::askInput(Kind kind, const QString &title, const QString &label, T result, bool *ok,
+                       FromArmed fromArmed, Open open)
 {
-    Record entry = makeRecord(InputText, title, label);
+    Record entry = makeRecord(kind, title, label);
     bool accepted = false;
-    QString result;
     QVariant armed;
     if (takeValue(&armed)) {
         entry.armed = true;
-        accepted = armed.isValid();
-        if (accepted)
-            result = armed.toString();
+        accepted = fromArmed(armed, &result);
     } else if (mayOpenWindow()) {
-        result = QInputDialog::getText(parent, title, label, mode, text, &accepted);
+        result = open(&accepted);
     }
     if (accepted)
         entry.value = result;
-    else
+    else if constexpr (std::is_same_v<T, QString>)
         result.clear();
     record(entry);
     if (ok)
         *ok = accepted;
     return result;
+}
+
+namespace
+{
+
+// An armed number is taken when it converts, clamped to the dialog's range.
+template <typename Number>
+bool armedNumber(const QVariant &armed, Number minValue, Number maxValue, Number *result)
+{
+    bool converted = false;
+    Number v;
+    if constexpr (std::is_integral_v<Number>)
+        v = armed.toInt(&converted);
+    else
+        v = armed.toDouble(&converted);
+    if (!armed.isValid() || !converted)
+        return false;
+    *result = qBound(minValue, v, maxValue);
+    return true;
+}
+
+} // namespace
+
+QString MessageBox::getText(QWidget *parent, const QString &title, const QString &label,
+                            QLineEdit::EchoMode mode, const QString &text, bool *ok)
+{
+    return askInput(
+        InputText, title, label, QString(), ok,
+        [](const QVariant &armed, QString *result) {
+            if (!armed.isValid())
+                return false;
+            *result = armed.toString();
+            return true;
+        },
+        [&](bool *accepted) { return QInputDialog::getText(parent, title, label, mode, text, accepted); });
 }
 
 int MessageBox::getInt(QWidget *parent, const QString &title, const QString &label, int value, int minValue,
                        int maxValue, int step, bool *ok)
 {
-    Record entry = makeRecord(InputInt, title, label);
-    bool accepted = false;
-    int result = value;
-    QVariant armed;
-    if (takeValue(&armed)) {
-        entry.armed = true;
-        bool converted = false;
-        const int v = armed.toInt(&converted);
-        accepted = armed.isValid() && converted;
-        if (accepted)
-            result = qBound(minValue, v, maxValue);
-    } else if (mayOpenWindow()) {
-        result = QInputDialog::getInt(parent, title, label, value, minValue, maxValue, step, &accepted);
-    }
-    if (accepted)
-        entry.value = result;
-    record(entry);
-    if (ok)
-        *ok = accepted;
-    return result;
+    return askInput(
+        InputInt, title, label, value, ok,
+        [&](const QVariant &armed, int *result) { return armedNumber(armed, minValue, maxValue, result); },
+        [&](bool *accepted) {
+            return QInputDialog::getInt(parent, title, label, value, minValue, maxValue, step, accepted);
+        });
 }
 
 double MessageBox::getDouble(QWidget *parent, const QString &title, const QString &label, double value,
                              double minValue, double maxValue, int decimals, bool *ok)
 {
-    Record entry = makeRecord(InputDouble, title, label);
-    bool accepted = false;
-    double result = value;
-    QVariant armed;
-    if (takeValue(&armed)) {
-        entry.armed = true;
-        bool converted = false;
-        const double v = armed.toDouble(&converted);
-        accepted = armed.isValid() && converted;
-        if (accepted)
-            result = qBound(minValue, v, maxValue);
-    } else if (mayOpenWindow()) {
-        result =
-            QInputDialog::getDouble(parent, title, label, value, minValue, maxValue, decimals, &accepted);
-    }
-    if (accepted)
-        entry.value = result;
-    record(entry);
-    if (ok)
-        *ok = accepted;
-    return result;
+    return askInput(
+        InputDouble, title, label, value, ok,
+        [&](const QVariant &armed, double *result) { return armedNumber(armed, minValue, maxValue, result); },
+        [&](bool *accepted) {
+            return QInputDialog::getDouble(parent, title, label, value, minValue, maxValue, decimals,
+                                           accepted);
+        });
 }
 
 QString MessageBox::getItem(QWidget *parent, const QString &title, const QString &label,
                             const QStringList &items, int current, bool editable, bool *ok)
 {
-    Record entry = makeRecord(InputItem, title, label);
-    bool accepted = false;
-    QString result;
-    QVariant armed;
-    if (takeValue(&armed)) {
-        entry.armed = true;
-        accepted = armed.isValid();
-        if (accepted) {
+    return askInput(
+        InputItem, title, label, QString(), ok,
+        [&](const QVariant &armed, QString *result) {
+            if (!armed.isValid())
+                return false;
             // An int picks an item by index; text is taken as typed (or must be an item when not editable).
             if (armed.typeId() == QMetaType::Int) {
                 const int index = armed.toInt();
-                accepted = index >= 0 && index < items.size();
-                if (accepted)
-                    result = items.at(index);
-            } else {
-                result = armed.toString();
-                accepted = editable || items.contains(result);
+                if (index < 0 || index >= items.size())
+                    return false;
+                *result = items.at(index);
+                return true;
             }
-        }
-    } else if (mayOpenWindow()) {
-        result = QInputDialog::getItem(parent, title, label, items, current, editable, &accepted);
-    }
-    if (accepted)
+            *result = armed.toString();
+            return editable || items.contains(*result);
+        },
+        [&](bool *accepted) {
+            return QInputDialog::getItem(parent, title, label, items, current, editable, accepted);
+        });
+}
+
+// The course every file dialog takes: an armed name or else the real dialog;
+// an empty name is a Cancel.
+template <typename Open>
+QString MessageBox::askFileName(Kind kind, const QString &caption, const QString &filter, Open open)
+{
+    Record entry = makeRecord(kind, caption, filter);
+    QString result;
+    if (takeFileName(&result))
+        entry.armed = true;
+    else if (mayOpenWindow())
+        result = open();
+    if (!result.isEmpty())
         entry.value = result;
-    else
-        result.clear();
     record(entry);
-    if (ok)
-        *ok = accepted;
     return result;
 }
 
 QString MessageBox::getOpenFileName(QWidget *parent, const QString &caption, const QString &dir,
                                     const QString &filter)
 {
-    Record entry = makeRecord(OpenFileName, caption, filter);
-    QString result;
-    if (takeFileName(&result))
-        entry.armed = true;
-    else if (mayOpenWindow())
-        result = QFileDialog::getOpenFileName(parent, caption, dir, filter);
-    if (!result.isEmpty())
-        entry.value = result;
-    record(entry);
-    return result;
+    return askFileName(OpenFileName, caption, filter,
+                       [&] { return QFileDialog::getOpenFileName(parent, caption, dir, filter); });
 }
 
 QString MessageBox::getSaveFileName(QWidget *parent, const QString &caption, const QString &dir,
                                     const QString &filter)
 {
-    Record entry = makeRecord(SaveFileName, caption, filter);
-    QString result;
-    if (takeFileName(&result))
-        entry.armed = true;
-    else if (mayOpenWindow())
-        result = QFileDialog::getSaveFileName(parent, caption, dir, filter);
-    if (!result.isEmpty())
-        entry.value = result;
-    record(entry);
-    return result;
+    return askFileName(SaveFileName, caption, filter,
+                       [&] { return QFileDialog::getSaveFileName(parent, caption, dir, filter); });
 }
 
 QString MessageBox::getExistingDirectory(QWidget *parent, const QString &caption, const QString &dir)
 {
-    Record entry = makeRecord(ExistingDirectory, caption, QString());
-    QString result;
-    if (takeFileName(&result))
-        entry.armed = true;
-    else if (mayOpenWindow())
-        result = QFileDialog::getExistingDirectory(parent, caption, dir);
-    if (!result.isEmpty())
-        entry.value = result;
-    record(entry);
-    return result;
+    return askFileName(ExistingDirectory, caption, QString(),
+                       [&] { return QFileDialog::getExistingDirectory(parent, caption, dir); });
 }
 
 void MessageBox::setNextAnswer(QMessageBox::StandardButton answer)

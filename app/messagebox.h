@@ -110,6 +110,11 @@ private:
                                                    QMessageBox::StandardButton defaultButton);
     static bool takeValue(QVariant *value);
     static bool takeFileName(QString *fileName);
+    template <typename T, typename FromArmed, typename Open>
+    static T askInput(Kind kind, const QString &title, const QString &label, T result, bool *ok,
+                      FromArmed fromArmed, Open open);
+    template <typename Open>
+    static QString askFileName(Kind kind, const QString &caption, const QString &filter, Open open);
     static bool mayOpenWindow();
     static void record(const Record &entry);
 };
