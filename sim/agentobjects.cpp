@@ -456,69 +456,65 @@ void AgentObjects::addOutputs()
     };
     auto outputs = [this] { return outputIndices(); };
 
-    using Getter = std::function<double(const SimModule &, const SimChannel &)>;
-    using Checker = std::function<bool(const SimModule &, const SimChannel &, double)>;
-    using Setter = std::function<void(SimModule &, SimChannel &, double)>;
-    auto addFloat = [&](const char *name, Getter getter, Checker checker = {}, Setter setter = {}) {
+    // One column of outputs; a SET to an output that is not there (any more)
+    // fails with noCreation.
+    using Read = std::function<SnmpValue(const SimModule &, const SimChannel &)>;
+    using Verify = std::function<int(const SimModule &, const SimChannel &, const SnmpValue &)>;
+    using Write = std::function<void(SimModule &, SimChannel &, const SnmpValue &)>;
+    auto addColumn = [&](const char *name, u_char type, Read read, Verify verify = {}, Write write = {}) {
         Object o;
-        o.type = ASN_OPAQUE_FLOAT;
+        o.type = type;
         o.instances = outputs;
-        o.writable = bool(setter);
-        o.read = [locate, getter](long index, SnmpValue *v, Access) {
+        o.writable = bool(write);
+        o.read = [locate, read](long index, SnmpValue *v, Access) {
             SimModule *m = nullptr;
             const SimChannel *ch = locate(index, &m);
             if (!ch)
                 return false;
-            *v = floatValue(getter(*m, *ch));
+            *v = read(*m, *ch);
             return true;
         };
-        if (setter) {
-            o.verify = [locate, checker](long index, const SnmpValue &v) {
+        if (write) {
+            o.verify = [locate, verify](long index, const SnmpValue &v) {
                 SimModule *m = nullptr;
                 const SimChannel *ch = locate(index, &m);
                 if (!ch)
                     return int(SNMP_ERR_NOCREATION);
-                return checker(*m, *ch, v.real) ? int(SNMP_ERR_NOERROR) : int(SNMP_ERR_WRONGVALUE);
+                return verify(*m, *ch, v);
             };
-            o.write = [locate, setter](long index, const SnmpValue &v) {
+            o.write = [locate, write](long index, const SnmpValue &v) {
                 SimModule *m = nullptr;
                 if (SimChannel *ch = locate(index, &m))
-                    setter(*m, *ch, v.real);
+                    write(*m, *ch, v);
             };
         }
         add(mib, name, o);
+    };
+    using Getter = std::function<double(const SimModule &, const SimChannel &)>;
+    using Checker = std::function<bool(const SimModule &, const SimChannel &, double)>;
+    using Setter = std::function<void(SimModule &, SimChannel &, double)>;
+    auto addFloat = [&](const char *name, Getter getter, Checker checker = {}, Setter setter = {}) {
+        addColumn(
+            name, ASN_OPAQUE_FLOAT,
+            [getter](const SimModule &m, const SimChannel &ch) { return floatValue(getter(m, ch)); },
+            [checker](const SimModule &m, const SimChannel &ch, const SnmpValue &v) {
+                return checker(m, ch, v.real) ? int(SNMP_ERR_NOERROR) : int(SNMP_ERR_WRONGVALUE);
+            },
+            setter ? Write([setter](SimModule &m, SimChannel &ch, const SnmpValue &v) { setter(m, ch, v.real); })
+                   : Write());
     };
     using IntGetter = std::function<long(const SimModule &, const SimChannel &)>;
     using IntChecker = std::function<int(const SimModule &, const SimChannel &, long)>;
     using IntSetter = std::function<void(SimModule &, SimChannel &, long)>;
     auto addInt = [&](const char *name, IntGetter getter, IntChecker checker = {}, IntSetter setter = {}) {
-        Object o;
-        o.type = ASN_INTEGER;
-        o.instances = outputs;
-        o.writable = bool(setter);
-        o.read = [locate, getter](long index, SnmpValue *v, Access) {
-            SimModule *m = nullptr;
-            const SimChannel *ch = locate(index, &m);
-            if (!ch)
-                return false;
-            *v = integerValue(getter(*m, *ch));
-            return true;
-        };
-        if (setter) {
-            o.verify = [locate, checker](long index, const SnmpValue &v) {
-                SimModule *m = nullptr;
-                const SimChannel *ch = locate(index, &m);
-                if (!ch)
-                    return int(SNMP_ERR_NOCREATION);
-                return checker(*m, *ch, v.integer);
-            };
-            o.write = [locate, setter](long index, const SnmpValue &v) {
-                SimModule *m = nullptr;
-                if (SimChannel *ch = locate(index, &m))
-                    setter(*m, *ch, v.integer);
-            };
-        }
-        add(mib, name, o);
+        addColumn(
+            name, ASN_INTEGER,
+            [getter](const SimModule &m, const SimChannel &ch) { return integerValue(getter(m, ch)); },
+            [checker](const SimModule &m, const SimChannel &ch, const SnmpValue &v) {
+                return checker(m, ch, v.integer);
+            },
+            setter ? Write([setter](SimModule &m, SimChannel &ch, const SnmpValue &v) { setter(m, ch, v.integer); })
+                   : Write());
     };
     auto inRange = [](long low, long high) {
         return [low, high](const SimModule &, const SimChannel &, long v) {
@@ -544,20 +540,9 @@ void AgentObjects::addOutputs()
     }
     addInt("outputGroup", [](const SimModule &, const SimChannel &ch) { return long(ch.group); }, inRange(0, 1999),
            [](SimModule &, SimChannel &ch, long v) { ch.group = int(v); });
-    {
-        Object o;
-        o.type = ASN_OCTET_STR;
-        o.instances = outputs;
-        o.read = [locate](long index, SnmpValue *v, Access) {
-            SimModule *m = nullptr;
-            const SimChannel *ch = locate(index, &m);
-            if (!ch)
-                return false;
-            *v = libraryBits(m->isBooted() ? ch->statusWord(m->isMeasurementType()) : 0u, 3);
-            return true;
-        };
-        add(mib, "outputStatus", o);
-    }
+    addColumn("outputStatus", ASN_OCTET_STR, [](const SimModule &m, const SimChannel &ch) {
+        return libraryBits(m.isBooted() ? ch.statusWord(m.isMeasurementType()) : 0u, 3);
+    });
     addFloat("outputMeasurementSenseVoltage",
              [](const SimModule &m, const SimChannel &ch) { return ch.measuredVoltage(m); });
     addFloat("outputMeasurementTerminalVoltage",
@@ -909,20 +894,37 @@ void AgentObjects::addSimulatorControls()
     addCounter("cratesimVarbinds", &m_settings.varbinds);
     addCounter("cratesimBadCommunities", &m_settings.badCommunities);
 
+    // Scalar control: its value, the check of a SET and the action.
+    auto addScalar = [&](const char *name, u_char type, std::function<SnmpValue()> read,
+                         std::function<int(const SnmpValue &)> verify, std::function<void(const SnmpValue &)> write) {
+        Object o;
+        o.type = type;
+        o.writable = true;
+        o.read = [read](long, SnmpValue *v, Access) {
+            *v = read();
+            return true;
+        };
+        o.verify = [verify](long, const SnmpValue &v) { return verify(v); };
+        o.write = [write](long, const SnmpValue &v) { write(v); };
+        add(mib, name, o);
+    };
     // Scalar integer control with a range and an action.
     auto addControl = [&](const char *name, long low, long high, std::function<long()> getter,
                           std::function<void(long)> setter) {
-        Object o;
-        o.writable = true;
-        o.read = [getter](long, SnmpValue *v, Access) {
-            *v = integerValue(getter());
-            return true;
-        };
-        o.verify = [low, high](long, const SnmpValue &v) {
-            return (v.integer >= low && v.integer <= high) ? SNMP_ERR_NOERROR : SNMP_ERR_WRONGVALUE;
-        };
-        o.write = [setter](long, const SnmpValue &v) { setter(v.integer); };
-        add(mib, name, o);
+        addScalar(
+            name, ASN_INTEGER, [getter] { return integerValue(getter()); },
+            [low, high](const SnmpValue &v) {
+                return (v.integer >= low && v.integer <= high) ? SNMP_ERR_NOERROR : SNMP_ERR_WRONGVALUE;
+            },
+            [setter](const SnmpValue &v) { setter(v.integer); });
+    };
+    // Scalar float control with a range.
+    auto addFloatControl = [&](const char *name, double low, double high, std::function<double()> getter,
+                               std::function<void(double)> setter) {
+        addScalar(
+            name, ASN_OPAQUE_FLOAT, [getter] { return floatValue(getter()); },
+            [low, high](const SnmpValue &v) { return within(v.real, low, high) ? SNMP_ERR_NOERROR : SNMP_ERR_WRONGVALUE; },
+            [setter](const SnmpValue &v) { setter(v.real); });
     };
     addControl("cratesimCountersReset", 0, 1, [] { return 0L; }, [this](long v) {
         if (v == 1) {
@@ -935,20 +937,8 @@ void AgentObjects::addSimulatorControls()
                [this](long v) { m_settings.delayMs = int(v); });
     addControl("cratesimMaxMessageSize", 484, 65507, [this] { return long(m_settings.maxMessageSize); },
                [this](long v) { m_settings.maxMessageSize = int(v); });
-    {
-        Object o;
-        o.type = ASN_OPAQUE_FLOAT;
-        o.writable = true;
-        o.read = [this](long, SnmpValue *v, Access) {
-            *v = floatValue(m_settings.timeScale);
-            return true;
-        };
-        o.verify = [](long, const SnmpValue &v) {
-            return within(v.real, 0.001, 10000.0) ? SNMP_ERR_NOERROR : SNMP_ERR_WRONGVALUE;
-        };
-        o.write = [this](long, const SnmpValue &v) { m_settings.timeScale = v.real; };
-        add(mib, "cratesimTimeScale", o);
-    }
+    addFloatControl("cratesimTimeScale", 0.001, 10000.0, [this] { return m_settings.timeScale; },
+                    [this](double v) { m_settings.timeScale = v; });
     {
         Object o;
         o.type = ASN_UNSIGNED;
@@ -965,18 +955,8 @@ void AgentObjects::addSimulatorControls()
                [this](long v) { m_crate.bootMs = double(v); });
     addControl("cratesimAirTemperature", -20, 80, [this] { return long(std::lround(m_crate.airTemperature)); },
                [this](long v) { m_crate.airTemperature = double(v); });
-    {
-        Object o;
-        o.type = ASN_OPAQUE_FLOAT;
-        o.writable = true;
-        o.read = [this](long, SnmpValue *v, Access) {
-            *v = floatValue(m_crate.noise);
-            return true;
-        };
-        o.verify = [](long, const SnmpValue &v) { return within(v.real, 0.0, 0.1) ? SNMP_ERR_NOERROR : SNMP_ERR_WRONGVALUE; };
-        o.write = [this](long, const SnmpValue &v) { m_crate.setNoise(v.real); };
-        add(mib, "cratesimNoise", o);
-    }
+    addFloatControl("cratesimNoise", 0.0, 0.1, [this] { return m_crate.noise; },
+                    [this](double v) { m_crate.setNoise(v); });
     addControl("cratesimStateSave", 0, 1, [] { return 0L; }, [this](long v) {
         if (v == 1)
             m_settings.saveStateRequested = true;
@@ -984,28 +964,38 @@ void AgentObjects::addSimulatorControls()
 
     // Per module (every configured slot, whatever its state).
     auto modules = [this] { return configuredModuleIndices(); };
-    auto addModuleControl = [&](const char *name, std::function<long(const SimModule &)> getter,
-                                std::function<void(SimModule &, long)> setter) {
+    auto zeroOrOne = [](const SnmpValue &v) {
+        return (v.integer == 0 || v.integer == 1) ? SNMP_ERR_NOERROR : SNMP_ERR_WRONGVALUE;
+    };
+    auto addModuleColumn = [&](const char *name, u_char type, std::function<SnmpValue(const SimModule &)> read,
+                               std::function<int(const SnmpValue &)> verify,
+                               std::function<void(SimModule &, const SnmpValue &)> write) {
         Object o;
+        o.type = type;
         o.instances = modules;
-        o.writable = bool(setter);
-        o.read = [this, getter](long index, SnmpValue *v, Access) {
+        o.writable = bool(write);
+        o.read = [this, read](long index, SnmpValue *v, Access) {
             const SimModule *m = m_crate.module(int(index - 1));
             if (!m)
                 return false;
-            *v = integerValue(getter(*m));
+            *v = read(*m);
             return true;
         };
-        if (setter) {
-            o.verify = [](long, const SnmpValue &v) {
-                return (v.integer == 0 || v.integer == 1) ? SNMP_ERR_NOERROR : SNMP_ERR_WRONGVALUE;
-            };
-            o.write = [this, setter](long index, const SnmpValue &v) {
+        if (write) {
+            o.verify = [verify](long, const SnmpValue &v) { return verify(v); };
+            o.write = [this, write](long index, const SnmpValue &v) {
                 if (SimModule *m = m_crate.module(int(index - 1)))
-                    setter(*m, v.integer);
+                    write(*m, v);
             };
         }
         add(mib, name, o);
+    };
+    auto addModuleControl = [&](const char *name, std::function<long(const SimModule &)> getter,
+                                std::function<void(SimModule &, long)> setter) {
+        addModuleColumn(
+            name, ASN_INTEGER, [getter](const SimModule &m) { return integerValue(getter(m)); }, zeroOrOne,
+            setter ? [setter](SimModule &m, const SnmpValue &v) { setter(m, v.integer); }
+                   : std::function<void(SimModule &, const SnmpValue &)>());
     };
     addModuleControl("cratesimModuleIndex", [](const SimModule &m) { return long(m.slot() + 1); }, {});
     addModuleControl("cratesimModuleResponding", [](const SimModule &m) { return long(m.isResponding()); },
@@ -1021,25 +1011,10 @@ void AgentObjects::addSimulatorControls()
                      [](SimModule &m, long v) { m.inputError = v == 1; });
     addModuleControl("cratesimModuleNeedService", [](const SimModule &m) { return long(m.needService); },
                      [](SimModule &m, long v) { m.needService = v == 1; });
-    {
-        Object o;
-        o.type = ASN_OPAQUE_FLOAT;
-        o.instances = modules;
-        o.writable = true;
-        o.read = [this](long index, SnmpValue *v, Access) {
-            const SimModule *m = m_crate.module(int(index - 1));
-            if (!m)
-                return false;
-            *v = floatValue(m->temperature);
-            return true;
-        };
-        o.verify = [](long, const SnmpValue &v) { return within(v.real, -40.0, 150.0) ? SNMP_ERR_NOERROR : SNMP_ERR_WRONGVALUE; };
-        o.write = [this](long index, const SnmpValue &v) {
-            if (SimModule *m = m_crate.module(int(index - 1)))
-                m->temperature = v.real;
-        };
-        add(mib, "cratesimModuleTemperature", o);
-    }
+    addModuleColumn(
+        "cratesimModuleTemperature", ASN_OPAQUE_FLOAT, [](const SimModule &m) { return floatValue(m.temperature); },
+        [](const SnmpValue &v) { return within(v.real, -40.0, 150.0) ? SNMP_ERR_NOERROR : SNMP_ERR_WRONGVALUE; },
+        [](SimModule &m, const SnmpValue &v) { m.temperature = v.real; });
 
     // Per channel (every configured channel).
     auto channels = [this] { return configuredChannelIndices(); };
@@ -1051,30 +1026,37 @@ void AgentObjects::addSimulatorControls()
         *module = m;
         return &m->channel(n);
     };
-    auto addChannelControl = [&](const char *name, std::function<long(const SimChannel &)> getter,
-                                 std::function<void(SimModule &, SimChannel &, long)> setter) {
+    using ChannelWrite = std::function<void(SimModule &, SimChannel &, const SnmpValue &)>;
+    auto addChannelColumn = [&](const char *name, u_char type, std::function<SnmpValue(const SimChannel &)> read,
+                                std::function<int(const SnmpValue &)> verify, ChannelWrite write) {
         Object o;
+        o.type = type;
         o.instances = channels;
-        o.writable = bool(setter);
-        o.read = [locate, getter](long index, SnmpValue *v, Access) {
+        o.writable = bool(write);
+        o.read = [locate, read](long index, SnmpValue *v, Access) {
             SimModule *m = nullptr;
             const SimChannel *ch = locate(index, &m);
             if (!ch)
                 return false;
-            *v = integerValue(getter(*ch));
+            *v = read(*ch);
             return true;
         };
-        if (setter) {
-            o.verify = [](long, const SnmpValue &v) {
-                return (v.integer == 0 || v.integer == 1) ? SNMP_ERR_NOERROR : SNMP_ERR_WRONGVALUE;
-            };
-            o.write = [locate, setter](long index, const SnmpValue &v) {
+        if (write) {
+            o.verify = [verify](long, const SnmpValue &v) { return verify(v); };
+            o.write = [locate, write](long index, const SnmpValue &v) {
                 SimModule *m = nullptr;
                 if (SimChannel *ch = locate(index, &m))
-                    setter(*m, *ch, v.integer);
+                    write(*m, *ch, v);
             };
         }
         add(mib, name, o);
+    };
+    auto addChannelControl = [&](const char *name, std::function<long(const SimChannel &)> getter,
+                                 std::function<void(SimModule &, SimChannel &, long)> setter) {
+        addChannelColumn(
+            name, ASN_INTEGER, [getter](const SimChannel &ch) { return integerValue(getter(ch)); }, zeroOrOne,
+            setter ? ChannelWrite([setter](SimModule &m, SimChannel &ch, const SnmpValue &v) { setter(m, ch, v.integer); })
+                   : ChannelWrite());
     };
     addChannelControl("cratesimChannelIndex", [](const SimChannel &) { return 0L; }, {});
     // The index column reads its own index.
@@ -1098,29 +1080,11 @@ void AgentObjects::addSimulatorControls()
                       });
     auto addChannelFloat = [&](const char *name, std::function<double(const SimChannel &)> getter, double low,
                                double high, std::function<void(SimChannel &, double)> setter) {
-        Object o;
-        o.type = ASN_OPAQUE_FLOAT;
-        o.instances = channels;
-        o.writable = bool(setter);
-        o.read = [locate, getter](long index, SnmpValue *v, Access) {
-            SimModule *m = nullptr;
-            const SimChannel *ch = locate(index, &m);
-            if (!ch)
-                return false;
-            *v = floatValue(getter(*ch));
-            return true;
-        };
-        if (setter) {
-            o.verify = [low, high](long, const SnmpValue &v) {
-                return within(v.real, low, high) ? SNMP_ERR_NOERROR : SNMP_ERR_WRONGVALUE;
-            };
-            o.write = [locate, setter](long index, const SnmpValue &v) {
-                SimModule *m = nullptr;
-                if (SimChannel *ch = locate(index, &m))
-                    setter(*ch, v.real);
-            };
-        }
-        add(mib, name, o);
+        addChannelColumn(
+            name, ASN_OPAQUE_FLOAT, [getter](const SimChannel &ch) { return floatValue(getter(ch)); },
+            [low, high](const SnmpValue &v) { return within(v.real, low, high) ? SNMP_ERR_NOERROR : SNMP_ERR_WRONGVALUE; },
+            setter ? ChannelWrite([setter](SimModule &, SimChannel &ch, const SnmpValue &v) { setter(ch, v.real); })
+                   : ChannelWrite());
     };
     addChannelFloat("cratesimChannelLoad", [](const SimChannel &ch) { return ch.loadOhm; }, 1e-3, 1e15,
                     [](SimChannel &ch, double v) { ch.loadOhm = v; });
