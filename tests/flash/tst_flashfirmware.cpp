@@ -1,5 +1,5 @@
 // Firmware batches end to end against cratesim with two modules of one type
-// (E08F2 at 0x200 and 0x218) and one other (E16C4 at 0x210): flash, batch,
+// (E08F2 at 0x200 and 0x218), one other (E16C4 at 0x210) and a T25X0 (0x268): flash, batch,
 // pause, compare with and without a difference, rejected and unanswered lines,
 // an unreadable file, and the checks that keep a wrong file from being flashed.
 #include "flashrig.h"
@@ -7,12 +7,14 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 namespace {
 constexpr int First = 0x200;
 constexpr int Other = 0x210;
 constexpr int Second = 0x218;
+constexpr int Tandem = 0x268; // T25X0: writing starts a second after the hand-shake
 } // namespace
 
 class FlashFirmwareTest : public QObject
@@ -23,10 +25,11 @@ private:
     FlashRig m_rig;
     QTemporaryDir m_dir;
 
-    QString image(const QString &name, int lines, const QString &release, int badChecksumLine = 0)
+    QString image(const QString &name, int lines, const QString &release, int badChecksumLine = 0,
+                  const QString &device = QStringLiteral("E08F2"))
     {
         HexGen::Options o;
-        o.device = QStringLiteral("E08F2");
+        o.device = device;
         o.release = release;
         o.dataLines = lines;
         o.badChecksumLine = badChecksumLine;
@@ -280,6 +283,33 @@ private slots:
         QVERIFY(m_rig.button("disconnect")->isEnabled());
         QVERIFY(!m_rig.window->isUpdating());
         QVERIFY(m_rig.setNode("StopAfterLines", First, 0));
+    }
+
+    void tandemModuleStartsWritingOnce()
+    {
+        // A running module answers the first boot command from its boot loader
+        // (0x1599): the tool asks again and starts writing 100 ms later, while the
+        // T25X0's own hand-shake answer schedules a start one second later. That
+        // late start must not begin the write pass a second time half-way through.
+        const int shortened = flashTimings().tandemStartDelayMs;
+        flashTimings().tandemStartDelayMs = 1000;
+        const QString file = image(QStringLiteral("T25X0_0206.hex"), 2500, QStringLiteral("02.06"), 0,
+                                   QStringLiteral("T25X0"));
+        m_rig.setFile(file);
+        m_rig.tick(Tandem);
+        QVERIFY(m_rig.button("flash")->isEnabled());
+        QSignalSpy states(m_rig.window->firmwareUpdate(), &FirmwareUpdate::status);
+        m_rig.button("flash")->click();
+        QVERIFY(waitForBatchEnd());
+        flashTimings().tandemStartDelayMs = shortened;
+        QCOMPARE(m_rig.status(Tandem), QStringLiteral("Done"));
+        // One write pass, one compare pass, one post-flash.
+        QList<int> codes;
+        for (const QList<QVariant> &args : states)
+            codes << args.at(0).toInt();
+        QCOMPARE(codes, (QList<int>{4, 7, 9}));
+        QCOMPARE(m_rig.log().count(QStringLiteral("Flashing finished with 0 checksum errors.")), 1);
+        QCOMPARE(quint32(m_rig.node("ImageChecksum", Tandem)), checksumOf(file));
     }
 
     void unreadableFileEndsTheBatch()
