@@ -113,6 +113,7 @@ private slots:
         QVERIFY(m_rig.button("flash")->isEnabled());
         QElapsedTimer timer;
         timer.start();
+        const int ticks = m_rig.window->firmwareUpdate()->pollTicks();
         m_rig.button("flash")->click();
         QVERIFY(m_rig.window->isUpdating());
         QVERIFY(!m_rig.button("disconnect")->isEnabled());
@@ -120,6 +121,10 @@ private slots:
         QVERIFY(m_rig.log().startsWith(QStringLiteral("Beginning flash procedure...")));
         QVERIFY(waitForBatchEnd());
         qInfo("3000-line image flashed and compared in %lld ms", timer.elapsed());
+        // Answers come as fast as lines go out, yet the poll keeps ticking (the
+        // window stays responsive): at least one tick per 200 ms of transfer.
+        QVERIFY2(m_rig.window->firmwareUpdate()->pollTicks() - ticks > timer.elapsed() / 400,
+                 qPrintable(QString::number(m_rig.window->firmwareUpdate()->pollTicks() - ticks)));
         const QString log = m_rig.log();
         QVERIFY2(log.contains(QStringLiteral("Transmission started.")), qPrintable(log.left(2000)));
         QVERIFY(log.contains(QStringLiteral("Flashing finished with 0 checksum errors.\nStarting compare procedure...")));
@@ -310,6 +315,25 @@ private slots:
         QCOMPARE(codes, (QList<int>{4, 7, 9}));
         QCOMPARE(m_rig.log().count(QStringLiteral("Flashing finished with 0 checksum errors.")), 1);
         QCOMPARE(quint32(m_rig.node("ImageChecksum", Tandem)), checksumOf(file));
+    }
+
+    void silentBootLoaderFailsTheRun()
+    {
+        const QString file = image(QStringLiteral("E08F2_0520.hex"), 20, QStringLiteral("05.20"));
+        m_rig.setFile(file);
+        m_rig.tick(Second);
+        QVERIFY(m_rig.setNode("DropAnswers", Second, -1));
+        QElapsedTimer timer;
+        timer.start();
+        m_rig.button("flash")->click();
+        QVERIFY(waitForBatchEnd(30000));
+        QVERIFY(m_rig.setNode("DropAnswers", Second, 0));
+        QCOMPARE(m_rig.status(Second), QStringLiteral("Failed"));
+        QVERIFY2(m_rig.log().contains(QStringLiteral("module 0x218 (sn. 8003) did not answer the boot loader "
+                                                     "hand-shake after 12 resends")),
+                 qPrintable(m_rig.log().right(500)));
+        QVERIFY(timer.elapsed() < 15000);
+        QVERIFY(m_rig.button("disconnect")->isEnabled());
     }
 
     void unreadableFileEndsTheBatch()
