@@ -765,6 +765,18 @@ void AgentObjects::addSensorsFansSupplies()
         add(mib, name, o);
     };
 
+    // Read-only integer column over the instances 1..count.
+    auto addColumn = [&](const char *name, long count, std::function<long(long index)> getter) {
+        Object o;
+        o.instances = [this, count] { return range(1, count); };
+        o.read = [getter](long index, SnmpValue *v, Access) {
+            *v = integerValue(getter(index));
+            return true;
+        };
+        add(mib, name, o);
+    };
+    auto ownIndex = [](long index) { return index; };
+
     addText("psSerialNumber", [this] { return m_crate.config().psSerialNumber.toLatin1(); });
     addInt("psOperatingTime", [this] { return long(m_crate.operatingSeconds()); });
     {
@@ -791,46 +803,26 @@ void AgentObjects::addSensorsFansSupplies()
         };
         add(mib, voltage ? "psAuxiliaryMeasurementVoltage" : "psAuxiliaryMeasurementCurrent", o);
     }
-    {
-        Object o;
-        o.instances = [this] { return range(1, CrateModel::AuxCount); };
-        o.read = [](long index, SnmpValue *v, Access) {
-            *v = integerValue(index);
-            return true;
-        };
-        add(mib, "psAuxiliaryIndex", o);
-    }
+    addColumn("psAuxiliaryIndex", CrateModel::AuxCount, ownIndex);
 
     addInt("sensorNumber", [] { return long(CrateModel::SensorCount); });
-    {
+    addColumn("sensorIndex", CrateModel::SensorCount, ownIndex);
+    addColumn("sensorTemperature", CrateModel::SensorCount,
+              [this](long index) { return long(m_crate.sensorTemperature(int(index - 1))); });
+    for (bool warning : {true, false}) {
+        auto *thresholds = warning ? &m_crate.sensorWarning : &m_crate.sensorFailure;
         Object o;
         o.instances = [this] { return range(1, CrateModel::SensorCount); };
-        o.read = [](long index, SnmpValue *v, Access) {
-            *v = integerValue(index);
-            return true;
-        };
-        add(mib, "sensorIndex", o);
-        o.read = [this](long index, SnmpValue *v, Access) {
-            *v = integerValue(m_crate.sensorTemperature(int(index - 1)));
-            return true;
-        };
-        add(mib, "sensorTemperature", o);
         o.writable = true;
         o.verify = [](long, const SnmpValue &v) {
             return (v.integer >= 0 && v.integer <= 127) ? SNMP_ERR_NOERROR : SNMP_ERR_WRONGVALUE;
         };
-        o.read = [this](long index, SnmpValue *v, Access) {
-            *v = integerValue(m_crate.sensorWarning[size_t(index - 1)]);
+        o.read = [thresholds](long index, SnmpValue *v, Access) {
+            *v = integerValue((*thresholds)[size_t(index - 1)]);
             return true;
         };
-        o.write = [this](long index, const SnmpValue &v) { m_crate.sensorWarning[size_t(index - 1)] = int(v.integer); };
-        add(mib, "sensorWarningThreshold", o);
-        o.read = [this](long index, SnmpValue *v, Access) {
-            *v = integerValue(m_crate.sensorFailure[size_t(index - 1)]);
-            return true;
-        };
-        o.write = [this](long index, const SnmpValue &v) { m_crate.sensorFailure[size_t(index - 1)] = int(v.integer); };
-        add(mib, "sensorFailureThreshold", o);
+        o.write = [thresholds](long index, const SnmpValue &v) { (*thresholds)[size_t(index - 1)] = int(v.integer); };
+        add(mib, warning ? "sensorWarningThreshold" : "sensorFailureThreshold", o);
     }
 
     addText("fanSerialNumber", [this] { return m_crate.config().fanSerialNumber.toLatin1(); });
@@ -862,20 +854,8 @@ void AgentObjects::addSensorsFansSupplies()
         add(mib, "fanNominalSpeed", o);
     }
     addInt("fanNumberOfFans", [] { return long(CrateModel::FanCount); });
-    {
-        Object o;
-        o.instances = [this] { return range(1, CrateModel::FanCount); };
-        o.read = [](long index, SnmpValue *v, Access) {
-            *v = integerValue(index);
-            return true;
-        };
-        add(mib, "fanNumber", o);
-        o.read = [this](long index, SnmpValue *v, Access) {
-            *v = integerValue(m_crate.fanSpeed(int(index)));
-            return true;
-        };
-        add(mib, "fanSpeed", o);
-    }
+    addColumn("fanNumber", CrateModel::FanCount, ownIndex);
+    addColumn("fanSpeed", CrateModel::FanCount, [this](long index) { return long(m_crate.fanSpeed(int(index))); });
 }
 
 void AgentObjects::addSimulatorControls()
