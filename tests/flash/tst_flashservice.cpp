@@ -252,10 +252,16 @@ private slots:
         m_rig.tick(Normal);
         m_rig.tick(Third);
         m_rig.button(button.toLatin1().constData())->click();
-        QTRY_VERIFY_WITH_TIMEOUT(!m_rig.window->isRowTicked(m_rig.rowOf(Third)), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_rig.window->isRowTicked(m_rig.rowOf(Third)), 5000);
         for (int base : {Normal, Third}) {
-            QTRY_COMPARE_WITH_TIMEOUT(m_rig.node(column.toLatin1().constData(), base), qint64(value), 2000);
-            QCOMPARE(m_rig.probe->getBytes(SimProbe::node("LastWordWrite", base)), bytes);
+            QTRY_VERIFY2_WITH_TIMEOUT(m_rig.probe->getBytes(SimProbe::node("LastWordWrite", base)) == bytes,
+                                      qPrintable(QStringLiteral("module 0x%1 holds %2, frames in %3")
+                                                     .arg(base, 0, 16)
+                                                     .arg(QString::fromLatin1(m_rig.probe->getBytes(
+                                                         SimProbe::node("LastWordWrite", base)).toHex()))
+                                                     .arg(m_rig.node("FramesIn", base))),
+                                      5000);
+            QCOMPARE(m_rig.node(column.toLatin1().constData(), base), qint64(value));
         }
     }
 
