@@ -202,6 +202,7 @@ bool FirmwareUpdate::scanStep(int index)
     }
     if (module.needsUpdate) {
         m_bootLoaderSeen = true;
+        m_waitingInBootLoader.insert(module.canId);
         sendBootCommand(module.canId, 0x00);
     } else {
         sendModuleLog(module.canId, true);
@@ -216,6 +217,7 @@ bool FirmwareUpdate::scanStep(int index)
 void FirmwareUpdate::resetScan()
 {
     m_modules.clear();
+    m_waitingInBootLoader.clear();
     m_state = Scan;
     // A module left out of the log-off would never answer and never be listed.
     m_currentCanId = 0;
@@ -383,7 +385,11 @@ bool FirmwareUpdate::startModule()
         // A compare run always asks for the boot loader first, boot loader seen or not.
         sendBootCommand(m_currentCanId, 0x00);
         m_state = CompareHandshake;
-    } else if (!m_bootLoaderSeen) {
+    } else if (!m_bootLoaderSeen || !m_waitingInBootLoader.remove(m_currentCanId)) {
+        // A boot loader seen elsewhere on the bus says nothing about this module:
+        // a running one ignores boot command 03 and every line until it has
+        // been asked into its boot loader. The module the scan left waiting is
+        // taken over once; a later run shakes hands, which a boot loader answers too.
         sendBootCommand(m_currentCanId, 0x00);
         m_state = FlashHandshake;
     } else {

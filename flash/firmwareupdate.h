@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 
 class FirmwareUpdate : public QObject
@@ -137,6 +138,9 @@ private:
     QString m_hexFileName;
     bool m_compareMode = false;
     bool m_bootLoaderSeen = false;
+    // Modules the scan found waiting in their boot loader (and sent boot command
+    // 00): only these may be flashed without a hand-shake, once.
+    QSet<int> m_waitingInBootLoader;
     SnmpSessionHandle m_session = nullptr;
     QByteArray m_currentLine;
     bool m_resendFlag = false;

@@ -1,7 +1,7 @@
 // The demo crate's module waiting in its boot loader (T07X0 at 0x280): flashed
 // with the shipped test image tests/flash/data/T07X0_0400.hex, compared while the scan has seen a boot loader (the
 // compare run still performs its hand-shake), restarted, and listed again with
-// the new release.
+// the new release. A running module flashed while 0x280 waits still shakes hands.
 #include "flashrig.h"
 #include "hexgen.h"
 
@@ -10,6 +10,7 @@
 
 namespace {
 constexpr int Waiting = 0x280;
+constexpr int Running = 0x200; // T03X0, running its firmware
 }
 
 class FlashBootLoaderTest : public QObject
@@ -50,6 +51,34 @@ private slots:
         QCOMPARE(m_rig.window->nextSelectedRow(), m_rig.rowOf(Waiting));
         m_rig.button("disselectAll")->click();
         QCOMPARE(m_rig.node("Mode", Waiting), 2);
+    }
+
+    // While 0x280 waits in its boot loader, a running module still needs its own
+    // hand-shake: without it the module ignores the lines and the run fails.
+    void runningModuleIsFlashedWhileAnotherWaits()
+    {
+        QCOMPARE(m_rig.node("Mode", Running), qint64(1));
+        HexGen::Options o;
+        o.device = QStringLiteral("T03X0");
+        o.release = QStringLiteral("05.13");
+        o.dataLines = 200;
+        const QString file = m_dir.path() + QStringLiteral("/T03X0_0513.hex");
+        QVERIFY(HexGen::writeFile(file, o));
+        m_rig.setFile(file);
+        m_rig.tick(Running);
+        QVERIFY(m_rig.button("flash")->isEnabled());
+        m_rig.button("flash")->click();
+        QVERIFY(waitForBatchEnd());
+        const QString log = m_rig.log();
+        QVERIFY2(log.contains(QStringLiteral("Firmware update completed. (0 checksum errors occurred)")),
+                 qPrintable(log.right(500)));
+        QCOMPARE(m_rig.status(Running), QStringLiteral("Done"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(quint32(m_rig.node("ImageChecksum", Running)), HexGen::parse(f.readAll()).checksum());
+        // The waiting module was left alone.
+        QCOMPARE(m_rig.node("Mode", Waiting), qint64(2));
+        QVERIFY(m_rig.window->firmwareUpdate()->bootLoaderSeen());
     }
 
     void flashTheWaitingModule()
