@@ -276,7 +276,9 @@ void ChannelTable::keyPressEvent(QKeyEvent *event)
             return;
         }
         prepareEdit(current.row(), current.column());
-        break;
+        QTableWidget::keyPressEvent(event);
+        dropEditIfNoEditor();
+        return;
     }
     default:
         break;
@@ -293,4 +295,27 @@ void ChannelTable::mouseDoubleClickEvent(QMouseEvent *event)
     }
     prepareEdit(index.row(), index.column());
     QTableWidget::mouseDoubleClickEvent(event);
+    dropEditIfNoEditor();
+}
+
+void ChannelTable::dropEditIfNoEditor()
+{
+    // Only a left double click (on the cell the press hit) opens an editor; a
+    // protection without one would keep refreshes off that cell for good.
+    if (state() != QAbstractItemView::EditingState)
+        dataDiscarded();
+}
+
+void ChannelTable::rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end)
+{
+    // The view drops the editors of removed rows without the delegate closing
+    // them, so no dataDiscarded() comes: the main window empties the table on a
+    // change of module, and the next module's cell would stay unwritten.
+    if (!parent.isValid() && m_editRow >= start) {
+        if (m_editRow <= end)
+            dataDiscarded();
+        else
+            m_editRow -= end - start + 1;
+    }
+    QTableWidget::rowsAboutToBeRemoved(parent, start, end);
 }

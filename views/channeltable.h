@@ -59,12 +59,15 @@ public slots:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) override;
 
 private:
     static bool isEditableColumn(int column);
     bool isBeingEdited(int row, int column) const;
     // Marks the cell as being edited and strips group separators from its text.
     void prepareEdit(int row, int column);
+    // Ends the protection when the default handling opened no editor after all.
+    void dropEditIfNoEditor();
     void putItem(int row, int column, const QString &text, const QColor &background);
     void setHeaderText(int column, const QString &text);
     void ensureRows(int count);

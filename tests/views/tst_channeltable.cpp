@@ -81,6 +81,8 @@ private slots:
     void focusLossCommitsAndEndsProtection();
     void groupSeparatorsRemovedBeforeEditing();
     void returnOnTableResetsEditState();
+    void rowsRemovedDuringEditEndProtection();
+    void doubleClickWithoutEditorLeavesNoProtection();
     void selectedRows();
 };
 
@@ -480,6 +482,52 @@ void TestChannelTable::returnOnTableResetsEditState()
     QApplication::sendEvent(&table, &ret);
     QCOMPARE(table.editRow(), -1);
     QCOMPARE(table.editColumn(), -1);
+}
+
+void TestChannelTable::rowsRemovedDuringEditEndProtection()
+{
+    ChannelTable table;
+    fill(table, 3);
+    show(table);
+    table.setCurrentCell(1, 0);
+    QTest::keyClick(&table, Qt::Key_F2);
+    QVERIFY(openEditor(table));
+    QCOMPARE(table.editRow(), 1);
+
+    // The main window empties the table when the operator moves to another
+    // module (a key shortcut does so while the editor is still open); the view
+    // drops that editor without closing it through the delegate.
+    table.setRowCount(0);
+    QCOMPARE(table.editRow(), -1);
+    QCOMPARE(table.editColumn(), -1);
+    fill(table, 3);
+    QVERIFY(table.item(1, 0));
+    QCOMPARE(table.item(1, 0)->text(), QStringLiteral("10"));
+
+    // Fewer rows that keep the edited one leave its protection alone.
+    table.setCurrentCell(0, 3);
+    QTest::keyClick(&table, Qt::Key_F2);
+    QVERIFY(openEditor(table));
+    table.setRowCount(2);
+    QCOMPARE(table.editRow(), 0);
+    QCOMPARE(table.editColumn(), 3);
+}
+
+void TestChannelTable::doubleClickWithoutEditorLeavesNoProtection()
+{
+    ChannelTable table;
+    fill(table, 3);
+    show(table);
+    // Only a left double click opens the editor; any other must not leave the
+    // cell shielded from refreshes for good.
+    const QPoint pos = table.visualRect(table.model()->index(2, 0)).center();
+    QTest::mouseClick(table.viewport(), Qt::MiddleButton, {}, pos);
+    QTest::mouseDClick(table.viewport(), Qt::MiddleButton, {}, pos);
+    QVERIFY(!openEditor(table));
+    QCOMPARE(table.editRow(), -1);
+    QCOMPARE(table.editColumn(), -1);
+    table.setCell(2, 0, "refreshed", Qt::white);
+    QCOMPARE(table.item(2, 0)->text(), QStringLiteral("refreshed"));
 }
 
 void TestChannelTable::selectedRows()
