@@ -443,11 +443,17 @@ void MainWindow::startBatch()
 
 void MainWindow::processNextModule()
 {
-    if (m_stopRequested || !m_firmwareUpdate || !m_updating)
+    if (!m_firmwareUpdate || !m_updating)
         return;
     const int row = nextSelectedRow();
-    if (row < 0)
+    if (m_stopRequested || row < 0) {
+        // Pause pressed while the batch waited for its next module (or nothing is
+        // left to do): no run starts, so no run's end would ever release the window.
+        if (m_stopRequested && row >= 0)
+            appendLog(tr("Update paused. Press Flash or Compare to continue with the ticked modules."));
+        endBatch();
         return;
+    }
     m_firmwareUpdate->setCurrentCanId(cellText(row, CanIdColumn).toInt(nullptr, 0));
     m_firmwareUpdate->setCurrentDevice(cellText(row, DeviceColumn));
     m_firmwareUpdate->setHexFileName(m_ui->fileName->text());

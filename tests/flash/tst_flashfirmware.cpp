@@ -192,6 +192,28 @@ private slots:
         untickAll();
     }
 
+    // Pause pressed while the batch still waits for its first (or next) module:
+    // no module is started, and the window must not stay locked in the batch.
+    void pauseBeforeTheFirstModule()
+    {
+        const QString file = image(QStringLiteral("E08F2_0516.hex"), 50, QStringLiteral("05.16"));
+        m_rig.setFile(file);
+        m_rig.tick(First);
+        const qint64 commits = m_rig.node("Commits", First);
+        m_rig.button("flash")->click();
+        QVERIFY(m_rig.window->isUpdating());
+        m_rig.button("pause")->click();
+        QVERIFY(QTest::qWaitFor([&] { return !m_rig.window->isUpdating(); }, 5000));
+        QVERIFY(m_rig.button("flash")->isEnabled());
+        QVERIFY(m_rig.button("disconnect")->isEnabled());
+        QVERIFY(m_rig.table()->isEnabled());
+        QVERIFY(m_rig.window->isRowTicked(m_rig.rowOf(First)));
+        QTest::qWait(500);
+        QCOMPARE(m_rig.node("Commits", First), commits);
+        QVERIFY(!m_rig.log().contains(QStringLiteral("Transmission started.")));
+        untickAll();
+    }
+
     void compareWithoutDifference()
     {
         const QString file = m_dir.path() + QStringLiteral("/E08F2_0514.hex");
