@@ -302,6 +302,9 @@ void VexaControl::initModuleAccess()
         m_controller = nullptr;
     }
 
+    // No tick may run while the connection is rebuilt, and after a failed
+    // attempt none may overwrite the error with the controller's status text.
+    m_channelTableTimer->stop();
     m_statusLabel2->clear();
     m_statusLabel3->clear();
     m_ui->lblConnect->clear();

@@ -117,8 +117,10 @@ bool VexaControl::askVoltage(int scope, double *value)
     double largest = values.isEmpty() ? 0.0 : *std::max_element(values.begin(), values.end());
     double smallest = values.isEmpty() ? 0.0 : *std::min_element(values.begin(), values.end());
     const int channel = qMax(0, currentChannel());
+    // The limit is a raw full scale in volts; the prompt works in the module's
+    // unit (8388607 V is 100 %).
     if (isUnboundedVoltageUnit(module->voltageUnit(channel)))
-        largest = smallest = kUnboundedVoltage;
+        largest = smallest = module->siVoltageToUserVoltage(float(kUnboundedVoltage));
     const double lower = isBipolarModule(module) ? -smallest : 0.0;
 
     // Nominal and set values are in the module's voltage unit already; the
@@ -711,7 +713,10 @@ void VexaControl::tableCellDataChanged(int row, int column, QString text)
     bool ok = false;
     // The C locale: a decimal point and no group separators, whatever the
     // operator's locale shows.
-    const float value = QLocale::c().toFloat(text.trimmed(), &ok);
+    // "1,234" must not become 1234 for an operator who meant 1.234.
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    const float value = c.toFloat(text.trimmed(), &ok);
     if (!ok)
         return;
     if (column == ChannelTable::VoltageSetColumn) {

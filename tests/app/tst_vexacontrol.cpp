@@ -276,6 +276,23 @@ private slots:
         QVERIFY(action(window, "actionController")->isEnabled());
     }
 
+    void failedReconnectStopsTheRefresh()
+    {
+        // A reconnect (as after crate power on) that fails while the refresh ran:
+        // the refresh stops and the error stays in view.
+        VexaControl window;
+        QVERIFY(waitConnected(window));
+        QVERIFY(window.channelTableTimer()->isActive());
+        TestEnv::setCrateAddress(QStringLiteral("127.0.0.253"));
+        window.initModuleAccess();
+        const QString error = QStringLiteral("<font color=\"red\">Can not connect to address 127.0.0.253.");
+        QCOMPARE(window.statusLabel(3)->text(), error);
+        QVERIFY(!window.channelTableTimer()->isActive());
+        QTest::qWait(1500);
+        QCOMPARE(window.statusLabel(3)->text(), error);
+        QVERIFY(window.modules().isEmpty());
+    }
+
     void previousAndNextModuleWrapAround()
     {
         VexaControl window;

@@ -112,6 +112,50 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(t->item(6, 0)->text(), window.currentModule()->formatVoltage(321.5), 3000);
     }
 
+    void tableValueWithGroupSeparatorIsIgnored()
+    {
+        VexaControl window;
+        QVERIFY(selectModule(window, 2));
+        ChannelTable *t = table(window);
+        emit t->cellDataChanged(0, ChannelTable::VoltageSetColumn, QStringLiteral("12.5"));
+        QTRY_COMPARE_WITH_TIMEOUT(simVoltage(2, 0), 12.5, 3000);
+        // A comma is neither a decimal point nor a thousands separator here:
+        // "1,234" meant as 1.234 must not reach the module as 1234.
+        for (const QString &text : {QStringLiteral("1,234"), QStringLiteral("1,234.5"), QStringLiteral("2,000")})
+            emit t->cellDataChanged(0, ChannelTable::VoltageSetColumn, text);
+        waitTicks();
+        QCOMPARE(simVoltage(2, 0), 12.5);
+        emit t->cellDataChanged(0, ChannelTable::VoltageSetColumn, QStringLiteral("0"));
+        QTRY_COMPARE_WITH_TIMEOUT(simVoltage(2, 0), 0.0, 3000);
+    }
+
+    void voltagePromptInPercentIsBoundedByFullScale()
+    {
+        // In the units without a practical limit the prompt ends at the raw
+        // full scale 8388607 V, which in percent is 100 %, not 8388607 %.
+        VexaControl window;
+        QVERIFY(selectModule(window, 0)); // bipolar
+        BaseModule *module = window.currentModule();
+        module->setVoltageUnit(QStringLiteral("%"));
+        QCOMPARE(module->voltageUnit(0), QStringLiteral("%"));
+        selectRows(window, {1});
+        MessageBox::setNextValue(1.0e9);
+        action(window, "actionSetChannelVoltage")->trigger();
+        QCOMPARE(MessageBox::last().text, QStringLiteral("Input a voltage (%1...%2) for channel 1:")
+                                              .arg(module->formatVoltageUnit(-8388607.0),
+                                                   module->formatVoltageUnit(8388607.0)));
+        QVERIFY2(qAbs(MessageBox::last().value.toDouble() - 100.0) < 1e-3,
+                 qPrintable(MessageBox::last().value.toString()));
+        MessageBox::setNextValue(-1.0e9);
+        action(window, "actionSetChannelVoltage")->trigger();
+        QVERIFY2(qAbs(MessageBox::last().value.toDouble() + 100.0) < 1e-3,
+                 qPrintable(MessageBox::last().value.toString()));
+        // Put the channel back to 0 V for the cases that follow.
+        module->setChannelVoltageSet(1, 0.0f);
+        module->setVoltageUnit(QStringLiteral("V"));
+        QTRY_COMPARE_WITH_TIMEOUT(simVoltage(0, 1), 0.0, 3000);
+    }
+
     void switchingOneSelectedAndAllChannels()
     {
         VexaControl window;
