@@ -37,7 +37,10 @@ void ChannelTableItemDelegate::paint(QPainter *painter, const QStyleOptionViewIt
         painter->setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
         painter->setBrush(Qt::NoBrush);
         painter->drawRect(QRectF(rect).adjusted(1, 1, -1, -1));
-    } else if (index.column() >= 6) {
+    } else if (index.column() >= 6 && index.data(Qt::BackgroundRole).isValid()) {
+        // A cell nobody has written yet (the CV and CC cells of a measurement
+        // module never are) has no colour of its own: an empty brush would
+        // paint it black, so it keeps the row's background.
         const QColor background = index.data(Qt::BackgroundRole).value<QBrush>().color();
         painter->setPen(background);
         painter->setBrush(background);

@@ -63,6 +63,7 @@ private:
 
 private slots:
     void channelTablePixels();
+    void cellsWithoutItemsAreNotFilled();
     void moduleListPixels();
     void overviewCellPixels();
 };
@@ -155,6 +156,38 @@ void TestViewRendering::channelTablePixels()
     // An unselected value cell has no frame.
     const QRect plain = cellRect(table, 2, 1);
     QVERIFY(image.pixel(plain.left() + 1, plain.center().y()) != qRgb(0, 0, 0));
+}
+
+void TestViewRendering::cellsWithoutItemsAreNotFilled()
+{
+    // Rows of a measurement module get a status text only: their CV and CC
+    // cells hold no item and must show the row's own background, not black.
+    ChannelTable table;
+    table.setChannelCount(2);
+    ChannelControl external;
+    external.setSetExternalMeas(true);
+    table.setMeasurementStatus(0, external);
+    table.setMeasurementStatus(1, ChannelControl());
+    table.setAlternatingRowColors(true);
+    table.resize(900, 120);
+    table.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&table));
+    table.clearSelection();
+    QApplication::processEvents();
+    const QImage image = grab(table);
+    const QRgb base = table.palette().color(QPalette::Active, QPalette::Base).rgb();
+    const QRgb alternate = table.palette().color(QPalette::Active, QPalette::AlternateBase).rgb();
+    for (int column : {int(ChannelTable::ConstantVoltageColumn), int(ChannelTable::ConstantCurrentColumn)}) {
+        const QRgb row0 = image.pixel(cellRect(table, 0, column).center());
+        const QRgb row1 = image.pixel(cellRect(table, 1, column).center());
+        QVERIFY2(row0 == base, qPrintable(describe(row0)));
+        QVERIFY2(row1 == alternate, qPrintable(describe(row1)));
+    }
+    // The status cells that were written keep their colours.
+    const QRect status0 = cellRect(table, 0, ChannelTable::StatusColumn);
+    QCOMPARE(image.pixel(status0.left() + 4, status0.center().y()), qRgb(0, 255, 0));
+    const QRect status1 = cellRect(table, 1, ChannelTable::StatusColumn);
+    QCOMPARE(image.pixel(status1.left() + 4, status1.center().y()), qRgb(255, 255, 0));
 }
 
 void TestViewRendering::moduleListPixels()
