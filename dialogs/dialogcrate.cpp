@@ -188,6 +188,10 @@ void DialogCrate::renewPowerButton()
 void DialogCrate::on_btnPowerOn_clicked()
 {
     const int serial = currentSerialNumber();
+    // With no crate listed nothing would be switched; inverting the stored
+    // state anyway would make the button report a change that never happened.
+    if (serial == 0)
+        return;
     if (m_powerOn) {
         const auto answer = MessageBox::question(this, QString::fromLatin1(Product::Title),
                                                  tr("Power off the crate with serial number %1?").arg(serial),

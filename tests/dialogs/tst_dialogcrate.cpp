@@ -188,6 +188,27 @@ private slots:
         QCOMPARE(button(dialog, "btnPowerOn")->text(), QStringLiteral("&On"));
     }
 
+    void powerButtonWithoutCrateChangesNothing()
+    {
+        // Nothing is switched without a crate in the list, so the button must
+        // not start claiming that the power is on.
+        DialogCrate dialog;
+        QSignalSpy spy(&dialog, &DialogCrate::setPowerOn);
+        QTest::mouseClick(button(dialog, "btnPowerOn"), Qt::LeftButton);
+        QCOMPARE(spy.count(), 0);
+        QVERIFY(!dialog.powerOn());
+        QCOMPARE(button(dialog, "btnPowerOn")->text(), QStringLiteral("&On"));
+        QVERIFY(MessageBox::history().isEmpty());
+
+        // After the list was cleared for a new showing, the same holds.
+        dialog.updatePowerOn(5, true);
+        dialog.clearCrateList();
+        QTest::mouseClick(button(dialog, "btnPowerOn"), Qt::LeftButton);
+        QCOMPARE(spy.count(), 0);
+        QVERIFY(MessageBox::history().isEmpty());
+        QCOMPARE(button(dialog, "btnPowerOn")->text(), QStringLiteral("O&ff"));
+    }
+
     void fanSpeedRequest()
     {
         DialogCrate dialog;
