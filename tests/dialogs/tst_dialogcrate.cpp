@@ -155,6 +155,24 @@ private slots:
         QCOMPARE(button(dialog, "btnPowerOn")->text(), QStringLiteral("O&ff"));
     }
 
+    void redSupplyFieldIsPaintedRed()
+    {
+        DialogCrate dialog;
+        dialog.updateSupply24V(1, 24.0f);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QLineEdit *f24 = field(dialog, "txtSupply24");
+        const QImage image = f24->grab().toImage();
+        if (!qEnvironmentVariableIsEmpty("VEXA_SAVE_RENDERING"))
+            dialog.grab().save(qEnvironmentVariable("VEXA_SAVE_RENDERING") + "/dialogcrate.png");
+        // Left of the right-aligned text, inside the frame.
+        const QRgb inside = image.pixel(6 * int(image.devicePixelRatio()), image.height() / 2);
+        QCOMPARE(QColor(inside), QColor(Qt::red));
+        dialog.updatePowerOn(1, true);
+        const QImage after = f24->grab().toImage();
+        QCOMPARE(QColor(after.pixel(6 * int(after.devicePixelRatio()), after.height() / 2)), QColor(Qt::white));
+    }
+
     void powerOnAsksNothing()
     {
         DialogCrate dialog;
