@@ -304,6 +304,9 @@ void MainWindow::on_fileName_textChanged(QString arg1)
 
 void MainWindow::on_programCanBitRate_clicked()
 {
+    // Reset all would throw the module being flashed out of its boot loader pass.
+    if (refusedWhileUpdating())
+        return;
     bool ok = false;
     const int kbit = m_ui->canBitRate->currentText().toInt(&ok, 10);
     if (!ok || kbit == 0 || !m_firmwareUpdate)
@@ -427,6 +430,10 @@ void MainWindow::startBatch()
 {
     if (!m_firmwareUpdate || m_updating)
         return;
+    if (m_eventMemory && m_eventMemory->isReading()) {
+        appendLog(tr("Reading stored events is still in progress; start the update when it has finished."));
+        return;
+    }
     m_updating = true;
     m_stopRequested = false;
     m_ui->log->clear();
@@ -525,6 +532,8 @@ void MainWindow::on_pause_clicked() { m_stopRequested = true; }
 
 void MainWindow::on_readStoredEvents_clicked()
 {
+    if (refusedWhileUpdating())
+        return;
     const int row = nextSelectedRow();
     if (row < 0 || !m_eventMemory)
         return;
@@ -538,6 +547,8 @@ void MainWindow::on_readStoredEvents_clicked()
 
 void MainWindow::on_clearStoredEvents_clicked()
 {
+    if (refusedWhileUpdating())
+        return;
     const int row = nextSelectedRow();
     if (row < 0 || !m_eventMemory)
         return;
@@ -551,6 +562,14 @@ void MainWindow::on_clearStoredEvents_clicked()
 
 // ---------------------------------------------------------------- service actions
 
+bool MainWindow::refusedWhileUpdating()
+{
+    if (!m_updating)
+        return false;
+    appendLog(tr("Not possible while a firmware update is running."));
+    return true;
+}
+
 int MainWindow::serviceCanId(int row) const
 {
     if (row < 0 || !m_firmwareUpdate)
@@ -562,6 +581,8 @@ int MainWindow::serviceCanId(int row) const
 
 void MainWindow::readMemory(bool wide)
 {
+    if (refusedWhileUpdating())
+        return;
     const int row = nextSelectedRow();
     const int canId = serviceCanId(row);
     if (canId == 0)
@@ -585,6 +606,8 @@ void MainWindow::on_read32Bit_clicked() { readMemory(true); }
 
 void MainWindow::sendModuleWord(quint16 first, quint16 second, void (MainWindow::*repeat)())
 {
+    if (refusedWhileUpdating())
+        return;
     const int row = nextSelectedRow();
     const int canId = serviceCanId(row);
     if (canId == 0)
@@ -616,6 +639,8 @@ void MainWindow::on_fineAdjustmentOff_clicked()
 
 void MainWindow::sendRawMessage(bool read)
 {
+    if (refusedWhileUpdating())
+        return;
     const int row = nextSelectedRow();
     const int canId = serviceCanId(row);
     if (canId == 0)

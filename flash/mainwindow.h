@@ -89,6 +89,10 @@ private:
     void appendLog(const QString &text);
     // CAN ID of a ticked row for the service actions; 0 when unusable.
     int serviceCanId(int row) const;
+    // The tunnel serves one procedure at a time: while a firmware batch runs, a
+    // service or event-memory action would take the received frames from the run
+    // and leave it waiting forever. True (and logged) when the action must not run.
+    bool refusedWhileUpdating();
     void sendModuleWord(quint16 first, quint16 second, void (MainWindow::*repeat)());
     void readMemory(bool wide);
     void sendRawMessage(bool read);

@@ -4,6 +4,7 @@
 // reads, board modes, fine adjustment and the raw CAN message with the monitor.
 #include "eventmemory.h"
 #include "flashrig.h"
+#include "hexgen.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -294,6 +295,56 @@ private slots:
         m_rig.tick(Internal, false);
         // Back to its firmware for the other cases.
         m_rig.window->firmwareUpdate()->sendBootCommand(Internal, 0x09);
+    }
+
+    // Service and event-memory actions pressed while a firmware batch runs are
+    // refused: each would take the tunnel (or the ticked row) from the run.
+    void serviceActionsAreRefusedWhileABatchRuns()
+    {
+        HexGen::Options o;
+        o.device = QStringLiteral("T14X0");
+        o.release = QStringLiteral("05.21");
+        o.dataLines = 400;
+        const QString file = m_dir.path() + QStringLiteral("/T14X0_0521.hex");
+        QVERIFY(HexGen::writeFile(file, o));
+        m_rig.setFile(file);
+        m_rig.tick(Third);
+        QVERIFY(m_rig.button("flash")->isEnabled());
+        m_rig.button("flash")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(m_rig.status(Third), QStringLiteral("Flashing..."), 20000);
+        for (const char *name : {"read16Bit", "read32Bit", "singleBoardMode", "fineAdjustmentOn", "writeMessage",
+                                 "readStoredEvents", "clearStoredEvents", "programCanBitRate"})
+            m_rig.button(name)->click();
+        QVERIFY(m_rig.window->isRowTicked(m_rig.rowOf(Third)));
+        QVERIFY(m_rig.window->isUpdating());
+        QVERIFY(QTest::qWaitFor([&] { return !m_rig.window->isUpdating(); }, 60000));
+        const QString log = m_rig.log();
+        QVERIFY2(log.contains(QStringLiteral("Firmware update completed. (0 checksum errors occurred)")),
+                 qPrintable(log.right(600)));
+        QCOMPARE(log.count(QStringLiteral("Not possible while a firmware update is running.")), 8);
+        QCOMPARE(m_rig.status(Third), QStringLiteral("Done"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(quint32(m_rig.node("ImageChecksum", Third)), HexGen::parse(f.readAll()).checksum());
+        m_rig.window->firmwareUpdate()->sendBootCommand(Third, 0x09);
+
+        // And the other way round: no batch starts while stored events are read.
+        o.device = QStringLiteral("T03X0");
+        o.dataLines = 20;
+        const QString t03 = m_dir.path() + QStringLiteral("/T03X0_0521.hex");
+        QVERIFY(HexGen::writeFile(t03, o));
+        m_rig.setFile(t03);
+        m_rig.tick(Normal);
+        m_rig.button("readStoredEvents")->click();
+        QVERIFY(events()->isReading());
+        m_rig.tick(Normal);
+        QVERIFY(m_rig.button("flash")->isEnabled());
+        m_rig.button("flash")->click();
+        QVERIFY(!m_rig.window->isUpdating());
+        QVERIFY(m_rig.log().contains(QStringLiteral("Reading stored events is still in progress")));
+        m_rig.tick(Normal, false);
+        QTRY_VERIFY_WITH_TIMEOUT(!events()->isReading(), 60000);
+        QVERIFY(m_rig.log().contains(QStringLiteral("Reading Data from Module 7100123 finished")));
     }
 };
 
