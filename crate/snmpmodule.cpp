@@ -104,6 +104,34 @@ void SnmpModule::readBehaviours()
     const int count = std::min<int>(values.size(), m_channelCount);
     for (int i = 0; i < count; ++i)
         m_behaviour[i] = values.at(i);
+    m_behavioursKnown = std::max(m_behavioursKnown, count);
+}
+
+QVector<int> SnmpModule::replaceBehaviourField(int channel, int shift, int action)
+{
+    const int needed = channel < 0 ? m_channelCount : channel + 1;
+    bool known = false;
+    {
+        QMutexLocker locker(&m_cacheMutex);
+        known = m_behavioursKnown >= needed;
+    }
+    if (!known)
+        readBehaviours();
+    QMutexLocker locker(&m_cacheMutex);
+    QVector<int> out;
+    if (channel >= 0) {
+        if (channel < m_behavioursKnown) {
+            m_behaviour[channel] = SupervisionBehavior::withField(m_behaviour.at(channel), shift, action);
+            out.append(m_behaviour.at(channel));
+        }
+        return out;
+    }
+    // A record starts at channel 0, so the known channels are a leading run.
+    for (int i = 0; i < m_behavioursKnown; ++i) {
+        m_behaviour[i] = SupervisionBehavior::withField(m_behaviour.at(i), shift, action);
+        out.append(m_behaviour.at(i));
+    }
+    return out;
 }
 
 int SnmpModule::cachedBehaviour(int channel) const
@@ -329,32 +357,25 @@ void SnmpModule::setAllChannelsDelayedTripAction(OutputSupervisionAction action,
 {
     if (m_channelCount <= 0)
         return;
+    // Behaviours first (may read them once), so that the two writes stay together.
+    const QVector<int> behaviours =
+        replaceBehaviourField(-1, SupervisionBehavior::DelayedTripShift, int(action) % 4);
     m_controller->writeIntRecord(&WienerSnmpFunctions::setMultipleOutputTripTimeMaxCurrents, m_firstChannel,
                                  QVector<int>(m_channelCount, delay));
-    QVector<int> behaviours;
-    {
-        QMutexLocker locker(&m_cacheMutex);
-        behaviours = m_behaviour;
-    }
-    for (int &behaviour : behaviours)
-        behaviour = SupervisionBehavior::withDelayedTripAction(behaviour, int(action) % 4);
-    m_controller->writeIntRecord(&WienerSnmpFunctions::setMultipleOutputSupervisionBehaviors, m_firstChannel,
-                                 behaviours);
+    if (!behaviours.isEmpty())
+        m_controller->writeIntRecord(&WienerSnmpFunctions::setMultipleOutputSupervisionBehaviors, m_firstChannel,
+                                     behaviours);
 }
 
 void SnmpModule::setAllChannelsInhibitAction(OutputSupervisionAction action)
 {
     if (m_channelCount <= 0)
         return;
-    QVector<int> behaviours;
-    {
-        QMutexLocker locker(&m_cacheMutex);
-        behaviours = m_behaviour;
-    }
-    for (int &behaviour : behaviours)
-        behaviour = SupervisionBehavior::withExternalInhibitAction(behaviour, int(action) % 4);
-    m_controller->writeIntRecord(&WienerSnmpFunctions::setMultipleOutputSupervisionBehaviors, m_firstChannel,
-                                 behaviours);
+    const QVector<int> behaviours =
+        replaceBehaviourField(-1, SupervisionBehavior::ExternalInhibitShift, int(action) % 4);
+    if (!behaviours.isEmpty())
+        m_controller->writeIntRecord(&WienerSnmpFunctions::setMultipleOutputSupervisionBehaviors, m_firstChannel,
+                                     behaviours);
 }
 
 void SnmpModule::setChannelExternalMeasurementEnabled(int channel, bool enabled)
@@ -586,10 +607,14 @@ void SnmpModule::setChannelDelayedTripAction(int channel, OutputSupervisionActio
         action = ignoreFailure;
         delay = 0;
     }
+    // The cache keeps the written behaviour, so that an inhibit action set right
+    // after does not send the old delayed-trip bits back.
+    const QVector<int> behaviour =
+        replaceBehaviourField(channel, SupervisionBehavior::DelayedTripShift, int(action));
     m_controller->call(&WienerSnmpFunctions::setOutputTripTimeMaxCurrent, libraryChannel(channel), delay);
-    // The cache keeps the old behaviour until the next channel-0 read.
-    m_controller->call(&WienerSnmpFunctions::setOutputSupervisionBehavior, libraryChannel(channel),
-                       SupervisionBehavior::withDelayedTripAction(cachedBehaviour(channel), int(action)));
+    if (!behaviour.isEmpty())
+        m_controller->call(&WienerSnmpFunctions::setOutputSupervisionBehavior, libraryChannel(channel),
+                           behaviour.first());
 }
 
 void SnmpModule::refreshAllInhibitActions() { channelInhibitAction(0); }
@@ -607,8 +632,11 @@ void SnmpModule::setChannelInhibitAction(int channel, OutputSupervisionAction ac
 {
     if (!validChannel(channel))
         return;
-    m_controller->call(&WienerSnmpFunctions::setOutputSupervisionBehavior, libraryChannel(channel),
-                       SupervisionBehavior::withExternalInhibitAction(cachedBehaviour(channel), int(action)));
+    const QVector<int> behaviour =
+        replaceBehaviourField(channel, SupervisionBehavior::ExternalInhibitShift, int(action));
+    if (!behaviour.isEmpty())
+        m_controller->call(&WienerSnmpFunctions::setOutputSupervisionBehavior, libraryChannel(channel),
+                           behaviour.first());
 }
 
 // ----- bounds and rates -----

@@ -171,6 +171,12 @@ private:
     float cachedFloat(const QVector<float> &cache, int channel) const;
     void readBehaviours();
     int cachedBehaviour(int channel) const;
+    // Replaces one 2-bit field of the supervision behaviour of `channel` (or of every
+    // channel when `channel` is -1) and returns the new behaviours to send; the
+    // cache keeps them. Only channels whose behaviour has been read at least once
+    // are changed: a write built from an unread cache would wipe the channel's
+    // other supervision fields, so the behaviours are read first when they never were.
+    QVector<int> replaceBehaviourField(int channel, int shift, int action);
 
     SnmpController *m_controller;
     QString m_vendor;
@@ -187,6 +193,8 @@ private:
     QVector<ChannelControl> m_control;
     QVector<int> m_tripTime;
     QVector<int> m_behaviour;
+    // Leading channels whose behaviour has been read from the module at least once.
+    int m_behavioursKnown = 0;
     QVector<float> m_voltageSet;
     QVector<float> m_voltageMeasure;
     QVector<float> m_voltageNominal;

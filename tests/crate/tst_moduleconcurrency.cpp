@@ -77,6 +77,9 @@ private:
     {
         SnmpModule module(&controller, slot);
         QVERIFY(module.channelNumber() >= 2);
+        // The behaviours are known before the script's first delayed-trip write, as
+        // they are after the first refresh tick; otherwise that write reads them once.
+        module.refreshAllInhibitActions();
         const quint64 before = controller.libraryCallCount();
 
         // Each side goes on until the other has done its share too, so that the

@@ -584,8 +584,8 @@ private slots:
         QCOMPARE(FakeWiener::calls(), (QStringList{"setOutputTripTimeMaxCurrent(101,0)",
                                                    QStringLiteral("setOutputSupervisionBehavior(101,%1)")
                                                        .arg(0x3005)}));
-        // The cache keeps the old behaviour until the next channel-0 read.
-        QCOMPARE(m->channelDelayedTripAction(1), shutDownModule);
+        // The cache keeps what was written; the next channel-0 read confirms it.
+        QCOMPARE(m->channelDelayedTripAction(1), ignoreFailure);
         m->channelDelayedTripAction(0);
         QCOMPARE(m->channelDelayedTripAction(1), ignoreFailure);
         QVERIFY(!m->channelDelayedTripEnabled(1));
@@ -601,10 +601,78 @@ private slots:
         FakeWiener::clearCalls();
         m->setChannelDelayedTripAction(2, shutDownChannel, 250);
         m->setChannelInhibitAction(2, shutDownModule);
+        // The second write keeps the delayed-trip action of the first (0x80), it
+        // does not send the old one (0x40) back.
         QCOMPARE(FakeWiener::calls(),
                  (QStringList{"setOutputTripTimeMaxCurrent(102,250)",
                               QStringLiteral("setOutputSupervisionBehavior(102,%1)").arg(0x1081),
-                              QStringLiteral("setOutputSupervisionBehavior(102,%1)").arg(0x3041)}));
+                              QStringLiteral("setOutputSupervisionBehavior(102,%1)").arg(0x3081)}));
+        QCOMPARE(FakeWiener::state().behaviours.value(102), 0x3081);
+        QCOMPARE(m->channelDelayedTripAction(2), shutDownChannel);
+        QCOMPARE(m->channelInhibitAction(2), shutDownModule);
+    }
+
+    // A behaviour write on a module whose behaviours were never read reads them
+    // once first; otherwise the other supervision fields of the channel would be
+    // sent as zeros.
+    void behaviourWriteBeforeAnyReadKeepsOtherFields_data()
+    {
+        QTest::addColumn<int>("operation");
+        QTest::addColumn<QStringList>("expected");
+        const QString read = QStringLiteral("getMultipleOutputSupervisionBehaviors(100,4)");
+        QTest::newRow("delayed trip, one channel")
+            << 0
+            << QStringList{read, "setOutputTripTimeMaxCurrent(102,30)",
+                           QStringLiteral("setOutputSupervisionBehavior(102,%1)").arg(0x3055)};
+        QTest::newRow("inhibit, one channel")
+            << 1 << QStringList{read, QStringLiteral("setOutputSupervisionBehavior(102,%1)").arg(0x10D5)};
+        QTest::newRow("delayed trip, all channels")
+            << 2
+            << QStringList{read, "setMultipleOutputTripTimeMaxCurrents(100,[30,30,30,30])",
+                           QStringLiteral("setMultipleOutputSupervisionBehaviors(100,[%1,%2,%3,%4])")
+                               .arg(0x3095).arg(0x3095).arg(0x3095).arg(0x3095)};
+        QTest::newRow("inhibit, all channels")
+            << 3
+            << QStringList{read, QStringLiteral("setMultipleOutputSupervisionBehaviors(100,[%1,%2,%3,%4])")
+                                     .arg(0x10D5).arg(0x10D5).arg(0x10D5).arg(0x10D5)};
+    }
+
+    void behaviourWriteBeforeAnyReadKeepsOtherFields()
+    {
+        QFETCH(int, operation);
+        QFETCH(QStringList, expected);
+        for (int ch = 0; ch < 4; ++ch)
+            FakeWiener::state().behaviours[100 + ch] = 0x30D5; // inhibit 3, trip 3, sense fields 0x15
+        auto m = module(1, "T03X0", 4);
+        switch (operation) {
+        case 0:
+            m->setChannelDelayedTripAction(2, rampDownChannel, 30);
+            break;
+        case 1:
+            m->setChannelInhibitAction(2, rampDownChannel);
+            break;
+        case 2:
+            m->setAllChannelsDelayedTripAction(shutDownChannel, 30);
+            m->setAllChannelsDelayedTripAction(OutputSupervisionAction(6), 30); // once read, no second read
+            expected << expected.mid(1);
+            break;
+        default:
+            m->setAllChannelsInhibitAction(rampDownChannel);
+            break;
+        }
+        QCOMPARE(FakeWiener::calls(), expected);
+    }
+
+    // When the behaviours cannot be read, no behaviour is written at all.
+    void behaviourWriteWithoutAnswerSendsNoBehaviour()
+    {
+        FakeWiener::state().recordLimit = 0;
+        auto m = module(1, "T03X0", 4);
+        m->setChannelDelayedTripAction(1, rampDownChannel, 30);
+        m->setAllChannelsInhibitAction(rampDownChannel);
+        QCOMPARE(FakeWiener::calls(), (QStringList{"getMultipleOutputSupervisionBehaviors(100,4)",
+                                                   "setOutputTripTimeMaxCurrent(101,30)",
+                                                   "getMultipleOutputSupervisionBehaviors(100,4)"}));
     }
 
     void refreshAllDelayedTripActionsReadsTwoRecords()
@@ -638,7 +706,10 @@ private slots:
                               QStringLiteral("setMultipleOutputSupervisionBehaviors(100,[%1])")
                                   .arg(behaviours([](int b) { return (b & ~0xC0) | 0x40; })),
                               QStringLiteral("setMultipleOutputSupervisionBehaviors(100,[%1])")
-                                  .arg(behaviours([](int b) { return (b & ~0x3000) | 0x1000; }))}));
+                                  .arg(behaviours([](int b) {
+                                      // on top of the delayed-trip write just before
+                                      return (((b & ~0xC0) | 0x40) & ~0x3000) | 0x1000;
+                                  }))}));
     }
 
     // ----- measurement modules (class 90) -----
