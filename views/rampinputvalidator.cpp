@@ -1,6 +1,7 @@
 #include "rampinputvalidator.h"
 
 #include <QLocale>
+#include <QtNumeric>
 
 RampInputValidator::RampInputValidator(QObject *parent) : QValidator(parent)
 {
@@ -15,6 +16,8 @@ QValidator::State RampInputValidator::validate(QString &input, int &pos) const
     if (!decimalPoint.isEmpty() && decimalPoint != QLatin1String("."))
         input.replace(decimalPoint, QLatin1String("."));
     bool ok = false;
-    input.toFloat(&ok); // QString::toFloat is locale-independent
-    return ok ? Acceptable : Invalid;
+    const float value = input.toFloat(&ok); // QString::toFloat is locale-independent
+    // The conversion also takes "nan" and "inf"; no ramp speed is either, and
+    // the main window sends whatever converts straight to the module.
+    return ok && qIsFinite(value) ? Acceptable : Invalid;
 }

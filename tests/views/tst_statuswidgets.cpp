@@ -428,6 +428,11 @@ void TestStatusWidgets::rampValidator_data()
     QTest::newRow("german comma") << "de_DE" << "12,5" << int(QValidator::Acceptable) << "12.5";
     QTest::newRow("german point") << "de_DE" << "12.5" << int(QValidator::Acceptable) << "12.5";
     QTest::newRow("two separators") << "de_DE" << "1,2,5" << int(QValidator::Invalid) << "1.2.5";
+    // Texts the float conversion reads as no number at all must not reach a module.
+    QTest::newRow("nan") << "C" << "nan" << int(QValidator::Invalid) << "nan";
+    QTest::newRow("inf") << "C" << "inf" << int(QValidator::Invalid) << "inf";
+    QTest::newRow("-inf") << "C" << "-inf" << int(QValidator::Invalid) << "-inf";
+    QTest::newRow("too large") << "C" << "1e39" << int(QValidator::Invalid) << "1e39";
 }
 
 void TestStatusWidgets::rampValidator()
