@@ -210,6 +210,13 @@ public:
                  qPrintable(m_control->errorString()));
     }
     void settle() override { QTest::qWait(20); }
+    // The module of `slot` stops answering (or answers again) behind the crate.
+    void setModuleResponding(int slot, bool on)
+    {
+        QVERIFY2(m_control->set(QStringLiteral("CRATESIM-MIB::cratesimModuleResponding.%1").arg(slot + 1), 'i',
+                                on ? 1 : 0),
+                 qPrintable(m_control->errorString()));
+    }
 
 private:
     QVariant value(const char *object, int index)
@@ -482,6 +489,36 @@ private slots:
     }
 
     // Last: switches the crate off and on again.
+#ifdef CONTRACT_BACKEND_SIM
+    // A module that stops answering: its channel-0 reads bring nothing, so every
+    // cache keeps its last values and no event latches; the model makes no extra
+    // library call for it, and connected() (the channel count of the description
+    // read at construction) stays true. Only the slot's description, read anew,
+    // shows that the module is gone.
+    void silentModuleKeepsLastValues()
+    {
+        auto *sim = static_cast<SimBackend *>(m_backend.get());
+        m_module->setChannelVoltageSet(1, 123.0f);
+        QTRY_VERIFY_WITH_TIMEOUT((refresh(), m_module->channelVoltageSet(1) == 123.0f), 5000);
+        sim->setModuleResponding(Slot, false);
+        QTRY_VERIFY_WITH_TIMEOUT((m_backend->settle(), m_controller->getModuleDescription(Slot).isEmpty()), 5000);
+        m_backend->setInhibit(libraryIndex(1), true);
+        m_backend->settle();
+        const quint64 before = m_controller->libraryCallCount();
+        refresh();
+        QCOMPARE(m_controller->libraryCallCount() - before, quint64(4)); // the four channel-0 reads
+        QCOMPARE(m_module->channelVoltageSet(1), 123.0f);
+        QVERIFY(!m_module->channelStatus(1).isEINH());
+        QVERIFY(!m_module->channelEventStatus(1).EEINH());
+        QVERIFY(m_module->connected());
+        sim->setModuleResponding(Slot, true);
+        m_backend->setInhibit(libraryIndex(1), false);
+        QTRY_VERIFY_WITH_TIMEOUT((m_backend->settle(), !m_controller->getModuleDescription(Slot).isEmpty()), 5000);
+        m_module->setChannelVoltageSet(1, 77.0f);
+        QTRY_VERIFY_WITH_TIMEOUT((refresh(), m_module->channelVoltageSet(1) == 77.0f), 5000);
+    }
+#endif
+
     void mainSwitchOffTakesModulesAway()
     {
         SnmpCrate crate(m_controller.get(), m_backend->address());
