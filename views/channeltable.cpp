@@ -306,6 +306,19 @@ void ChannelTable::dropEditIfNoEditor()
         dataDiscarded();
 }
 
+void ChannelTable::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    // Tab and Backtab would open the default editor on the neighbouring cell,
+    // which may be a read-only column and is not shielded from refreshes: the
+    // edit simply ends there instead.
+    if (hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem)
+        hint = QAbstractItemDelegate::SubmitModelCache;
+    QTableWidget::closeEditor(editor, hint);
+    // The view also closes editors itself (a change of the current cell from
+    // code), without the delegate's signal.
+    dataDiscarded();
+}
+
 void ChannelTable::rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end)
 {
     // The view drops the editors of removed rows without the delegate closing

@@ -83,6 +83,8 @@ private slots:
     void returnOnTableResetsEditState();
     void rowsRemovedDuringEditEndProtection();
     void doubleClickWithoutEditorLeavesNoProtection();
+    void editorClosedByCurrentCellChangeEndsProtection();
+    void tabCommitsWithoutOpeningAnotherEditor();
     void selectedRows();
 };
 
@@ -528,6 +530,55 @@ void TestChannelTable::doubleClickWithoutEditorLeavesNoProtection()
     QCOMPARE(table.editColumn(), -1);
     table.setCell(2, 0, "refreshed", Qt::white);
     QCOMPARE(table.item(2, 0)->text(), QStringLiteral("refreshed"));
+}
+
+void TestChannelTable::editorClosedByCurrentCellChangeEndsProtection()
+{
+    ChannelTable table;
+    QSignalSpy changed(&table, &ChannelTable::cellDataChanged);
+    fill(table, 3);
+    show(table);
+    table.setCurrentCell(1, 0);
+    QTest::keyClick(&table, Qt::Key_F2);
+    QLineEdit *editor = openEditor(table);
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, "42");
+
+    // Moving the current cell from code makes the view commit and close the
+    // editor itself, without the delegate's closeEditor signal.
+    table.setCurrentCell(2, 3);
+    QTRY_VERIFY(!openEditor(table));
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(changed.at(0).at(2).toString(), QStringLiteral("42"));
+    QCOMPARE(table.editRow(), -1);
+    QCOMPARE(table.editColumn(), -1);
+    table.setCell(1, 0, "refreshed", Qt::white);
+    QCOMPARE(table.item(1, 0)->text(), QStringLiteral("refreshed"));
+}
+
+void TestChannelTable::tabCommitsWithoutOpeningAnotherEditor()
+{
+    ChannelTable table;
+    QSignalSpy changed(&table, &ChannelTable::cellDataChanged);
+    fill(table, 3);
+    show(table);
+    table.setCurrentCell(1, 0);
+    QTest::keyClick(&table, Qt::Key_F2);
+    QLineEdit *editor = openEditor(table);
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, "55");
+    // Tab commits; it must not open an editor on the measured voltage beside it,
+    // a column no editor may open on (and which refreshes would overwrite).
+    QTest::keyClick(editor, Qt::Key_Tab);
+    QTRY_COMPARE(changed.size(), 1);
+    QCOMPARE(changed.at(0).at(1).toInt(), 0);
+    QCOMPARE(changed.at(0).at(2).toString(), QStringLiteral("55"));
+    QApplication::processEvents();
+    QVERIFY(!openEditor(table));
+    QCOMPARE(table.editRow(), -1);
+    QCOMPARE(table.editColumn(), -1);
 }
 
 void TestChannelTable::selectedRows()
