@@ -8,7 +8,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QHostAddress>
 
 #include <algorithm>
 #include <cstdlib>
@@ -189,14 +188,29 @@ bool SnmpController::setIpStaticAddress(QString address)
         AddressLocker locker;
         locker.unlock(this->address());
     }
-    // The library wants the first octet in the lowest byte; QHostAddress gives it in
-    // the highest. Text that is no IPv4 address goes out as 0 like "0.0.0.0".
-    QHostAddress host;
+    // The library wants the first octet in the lowest byte. Only four decimal parts
+    // count as an address, each read in decimal as the address dialog normalises it
+    // ("010" is 10): a general host-address parser would take "010" as octal 8 and
+    // "10.1" as 10.0.0.1 and give the crate an address nobody typed. Text that is no
+    // IPv4 address goes out as 0 like "0.0.0.0".
     quint32 value = 0;
-    if (host.setAddress(address) && host.protocol() == QAbstractSocket::IPv4Protocol) {
-        const quint32 hostOrder = host.toIPv4Address();
-        value = ((hostOrder >> 24) & 0xFF) | ((hostOrder >> 8) & 0xFF00) | ((hostOrder << 8) & 0xFF0000) |
-                ((hostOrder << 24) & 0xFF000000u);
+    const QStringList parts = address.split(QLatin1Char('.'));
+    if (parts.size() == 4) {
+        quint32 octets = 0;
+        int shift = 0;
+        for (const QString &part : parts) {
+            const bool digits = !part.isEmpty() && part.size() <= 3 &&
+                                std::all_of(part.cbegin(), part.cend(), [](QChar c) {
+                                    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+                                });
+            const uint octet = digits ? part.toUInt() : 256;
+            if (octet > 255)
+                break;
+            octets |= quint32(octet) << shift;
+            shift += 8;
+        }
+        if (shift == 32)
+            value = octets;
     }
     call(&WienerSnmpFunctions::setIpStaticAddress, int(value));
     return true;
