@@ -22,6 +22,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QSplitter>
 #include <QTimer>
 #include <QUrl>
@@ -220,12 +221,16 @@ void VexaControl::setAllChannelsRate(BaseModule *module, float rate, bool rise)
 }
 
 // ---------------------------------------------------------------- channel commands
+//
+// A prompt runs its own event loop, in which a pending reconnect (after crate
+// power on or a new static address) may delete every module; a command holds
+// its module through a QPointer and writes nothing when the module is gone.
 
 void VexaControl::on_actionSetChannelVoltage_triggered()
 {
-    BaseModule *module = currentModule();
+    QPointer<BaseModule> module = currentModule();
     double value = 0.0;
-    if (!module || !askVoltage(ScopeChannels, &value))
+    if (!module || !askVoltage(ScopeChannels, &value) || !module)
         return;
     for (int channel : selectedChannels())
         module->setChannelVoltageSet(channel, float(value));
@@ -233,9 +238,9 @@ void VexaControl::on_actionSetChannelVoltage_triggered()
 
 void VexaControl::on_actionSetChannelCurrent_triggered()
 {
-    BaseModule *module = currentModule();
+    QPointer<BaseModule> module = currentModule();
     double value = 0.0;
-    if (!module || !askCurrent(ScopeChannels, &value))
+    if (!module || !askCurrent(ScopeChannels, &value) || !module)
         return;
     for (int channel : selectedChannels())
         module->setChannelCurrentSet(channel, float(value));
@@ -279,12 +284,12 @@ void VexaControl::on_clearChannelEventsButton_clicked()
 
 void VexaControl::on_actionSetChannelVoltageRiseRate_triggered()
 {
-    BaseModule *module = currentModule();
+    QPointer<BaseModule> module = currentModule();
     const int channel = currentChannel();
     if (!module || channel < 0)
         return;
     double rate = 0.0;
-    if (!askRate(tr("Input Channel %1 Voltage Rise Rate (V/s):").arg(channel), module->channelVoltageRiseRate(channel), &rate))
+    if (!askRate(tr("Input Channel %1 Voltage Rise Rate (V/s):").arg(channel), module->channelVoltageRiseRate(channel), &rate) || !module)
         return;
     for (int row : selectedChannels())
         module->setChannelVoltageRiseRate(row, float(rate));
@@ -292,12 +297,12 @@ void VexaControl::on_actionSetChannelVoltageRiseRate_triggered()
 
 void VexaControl::on_actionSetChannelVoltageFallRate_triggered()
 {
-    BaseModule *module = currentModule();
+    QPointer<BaseModule> module = currentModule();
     const int channel = currentChannel();
     if (!module || channel < 0)
         return;
     double rate = 0.0;
-    if (!askRate(tr("Input Channel %1 Voltage Fall Rate (V/s):").arg(channel), module->channelVoltageFallRate(channel), &rate))
+    if (!askRate(tr("Input Channel %1 Voltage Fall Rate (V/s):").arg(channel), module->channelVoltageFallRate(channel), &rate) || !module)
         return;
     for (int row : selectedChannels())
         module->setChannelVoltageFallRate(row, float(rate));
@@ -369,7 +374,7 @@ void VexaControl::on_clearModuleEventsButton_clicked()
 
 void VexaControl::on_actionAdcSampleRate_triggered()
 {
-    BaseModule *module = currentModule();
+    QPointer<BaseModule> module = currentModule();
     if (!module)
         return;
     const QStringList items = {QStringLiteral("50"), QStringLiteral("60"), QStringLiteral("100"), QStringLiteral("500")};
@@ -379,13 +384,13 @@ void VexaControl::on_actionAdcSampleRate_triggered()
     bool ok = false;
     const QString item = MessageBox::getItem(this, productTitle(), tr("Choose ADC Sample Rate (samples per second):"),
                                              items, current, false, &ok);
-    if (ok && !item.isEmpty())
+    if (ok && !item.isEmpty() && module)
         module->setAdcSamplesPerSecond(item.toUInt(nullptr, 10));
 }
 
 void VexaControl::on_actionDigitalFilter_triggered()
 {
-    BaseModule *module = currentModule();
+    QPointer<BaseModule> module = currentModule();
     if (!module)
         return;
     const QStringList items = {QStringLiteral("1"), QStringLiteral("16"), QStringLiteral("64"), QStringLiteral("256"),
@@ -396,7 +401,7 @@ void VexaControl::on_actionDigitalFilter_triggered()
     bool ok = false;
     const QString item = MessageBox::getItem(this, productTitle(), tr("Choose Digital Filter averaging steps:"), items,
                                              current, false, &ok);
-    if (ok && !item.isEmpty())
+    if (ok && !item.isEmpty() && module)
         module->setDigitalFilter(item.toUInt(nullptr, 10));
 }
 
@@ -436,21 +441,21 @@ void VexaControl::on_actionSetAllChannelsOff_triggered()
 
 void VexaControl::on_actionSetAllChannelsVoltageRiseRate_triggered()
 {
-    BaseModule *module = currentModule();
+    QPointer<BaseModule> module = currentModule();
     if (!module)
         return;
     double rate = 0.0;
-    if (askRate(tr("Input Voltage Rise Rate (V/s) for all Channels:"), module->channelVoltageRiseRate(qMax(0, currentChannel())), &rate))
+    if (askRate(tr("Input Voltage Rise Rate (V/s) for all Channels:"), module->channelVoltageRiseRate(qMax(0, currentChannel())), &rate) && module)
         setAllChannelsRate(module, float(rate), true);
 }
 
 void VexaControl::on_actionSetAllChannelsVoltageFallRate_triggered()
 {
-    BaseModule *module = currentModule();
+    QPointer<BaseModule> module = currentModule();
     if (!module)
         return;
     double rate = 0.0;
-    if (askRate(tr("Input Voltage Fall Rate (V/s) for all Channels:"), module->channelVoltageFallRate(qMax(0, currentChannel())), &rate))
+    if (askRate(tr("Input Voltage Fall Rate (V/s) for all Channels:"), module->channelVoltageFallRate(qMax(0, currentChannel())), &rate) && module)
         setAllChannelsRate(module, float(rate), false);
 }
 
@@ -853,7 +858,7 @@ void VexaControl::setChannelBounds(int, int channel, bool asymmetricVoltageBound
                                    float voltageInterlockMinSet, bool asymmetricCurrentBounds,
                                    float currentInterlockMaxSet, float currentInterlockMinSet)
 {
-    BaseModule *module = currentModule();
+    QPointer<BaseModule> module = currentModule();
     if (!module)
         return;
     if (module->canSetAsymmetricBounds()) {
@@ -867,6 +872,8 @@ void VexaControl::setChannelBounds(int, int channel, bool asymmetricVoltageBound
         int attempts = 199;
         while (readBack != control && attempts > 0) {
             Waiter::wait(1);
+            if (!module)
+                return;
             readBack = module->channelControl(channel);
             --attempts;
         }

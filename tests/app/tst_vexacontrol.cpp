@@ -13,6 +13,7 @@
 #include "waiter.h"
 
 #include <QApplication>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -291,6 +292,31 @@ private slots:
         QTest::qWait(1500);
         QCOMPARE(window.statusLabel(3)->text(), error);
         QVERIFY(window.modules().isEmpty());
+    }
+
+    void moduleGoneDuringAPromptIsNotWritten()
+    {
+        // A real prompt (on the minimal platform, where windows open) during which
+        // the pending reconnect replaces every module: the answer is dropped.
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VEXA_TEST_CHILD"), QStringLiteral("module-gone-during-prompt"));
+        env.insert(QStringLiteral("VEXA_TEST_CRATE"), m_sim.address());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("minimal"));
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        const bool finished = child.waitForFinished(60000);
+        if (!finished)
+            child.kill();
+        QVERIFY(finished);
+        const QByteArray out = child.readAllStandardOutput();
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit, out.constData());
+        QCOMPARE(child.exitCode(), 0);
+        QVERIFY2(out.contains("prompt answered after reconnect"), out.constData());
+        QVERIFY2(out.contains("command returned"), out.constData());
+        for (int slot : {0, 1, 2, 4, 5})
+            QVERIFY2(channelValue(m_sim, QStringLiteral("outputVoltage"), slot, 1) != 777.0,
+                     qPrintable(QStringLiteral("slot %1 got the value").arg(slot)));
     }
 
     void previousAndNextModuleWrapAround()
@@ -580,6 +606,47 @@ static int runServiceChild(int argc, char *argv[])
     return 0;
 }
 
+// Child mode: the "Set Voltage..." prompt is open when a reconnect deletes the
+// modules; the prompt is then answered with 777 V.
+static int runPromptChild(int argc, char *argv[])
+{
+    TestEnv::isolate();
+    QApplication app(argc, argv);
+    TestEnv::setCrateAddress(qEnvironmentVariable("VEXA_TEST_CRATE"));
+    VexaControl window;
+    if (!waitConnected(window))
+        return 3;
+    selectRows(window, {1});
+    QTimer::singleShot(300, &window, [&window] {
+        window.initModuleAccess();
+        // The new modules are set up and a row is selected again before the
+        // operator answers.
+        if (!waitConnected(window)) {
+            printf("no reconnect\n");
+            fflush(stdout);
+        }
+        selectRows(window, {1});
+        auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+        if (!dialog) {
+            printf("no prompt open\n");
+            fflush(stdout);
+            return;
+        }
+        dialog->setDoubleValue(777.0);
+        printf("prompt answered after reconnect\n");
+        fflush(stdout);
+        dialog->accept();
+    });
+    action(window, "actionSetChannelVoltage")->trigger();
+    printf("command returned, rows %d, history %lld, value %s\n", int(table(window)->selectedRows().size()),
+           qint64(MessageBox::history().size()),
+           MessageBox::history().isEmpty() ? "" : qPrintable(MessageBox::last().value.toString()));
+    fflush(stdout);
+    // Let any write that went out reach the simulator before the parent looks.
+    QTest::qWait(300);
+    return 0;
+}
+
 // Child mode: the address is held by another program and the operator cancels.
 static int runChild()
 {
@@ -608,6 +675,8 @@ int main(int argc, char *argv[])
         return runChild();
     if (qEnvironmentVariable("VEXA_TEST_CHILD") == QLatin1String("service-argument"))
         return runServiceChild(argc, argv);
+    if (qEnvironmentVariable("VEXA_TEST_CHILD") == QLatin1String("module-gone-during-prompt"))
+        return runPromptChild(argc, argv);
     TestEnv::isolate();
     QApplication app(argc, argv);
     app.setAttribute(Qt::AA_Use96Dpi, true);
