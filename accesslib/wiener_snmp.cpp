@@ -3,6 +3,8 @@
 
 #include "wiener_snmp.h"
 
+#include <cmath>
+
 #include "libraryinit.h"
 #include "objecttable.h"
 #include "snmpsession.h"
@@ -50,6 +52,16 @@ bool validChannel(int channel, const char *function)
     if (channel >= 0 && channel < 1000)
         return true;
     SnmpSession::setLastError(std::string(function) + ": channel " + std::to_string(channel) + " out of range");
+    return false;
+}
+
+// NaN or infinity is never a value to send to a power supply: refused before
+// any request leaves, whoever the caller is.
+bool finiteValue(double v, const char *function)
+{
+    if (std::isfinite(v))
+        return true;
+    SnmpSession::setLastError(std::string(function) + ": refused a value that is not a finite number");
     return false;
 }
 
@@ -144,7 +156,7 @@ double setDouble(HSNMP handle, ObjectId object, long index, double v, const char
 {
     SnmpSession *session = sessionOf(handle, function);
     Value value;
-    if (!session)
+    if (!session || !finiteValue(v, function))
         return 0.0;
     Variable variable{object, index, Variable::Real, 0, v};
     if (!writeOne(session, variable, &value))
@@ -258,6 +270,11 @@ Record *transferMultiple(HSNMP handle, ObjectId object, int start, int size, con
     int count = 0;
     if (!channelRange(start, size, function, &count))
         return record;
+    if (write) {
+        for (int i = 0; i < count; ++i)
+            if (!finiteValue(double(input->value[i]), function))
+                return record;
+    }
     std::vector<Variable> variables;
     variables.reserve(count);
     for (int i = 0; i < count; ++i) {

@@ -722,7 +722,8 @@ void VexaControl::tableCellDataChanged(int row, int column, QString text)
     QLocale c = QLocale::c();
     c.setNumberOptions(QLocale::RejectGroupSeparator);
     const float value = c.toFloat(text.trimmed(), &ok);
-    if (!ok)
+    // "nan" and "inf" convert, but are no set value.
+    if (!ok || !qIsFinite(value))
         return;
     if (column == ChannelTable::VoltageSetColumn) {
         // The module takes the value in its own voltage unit and converts once.

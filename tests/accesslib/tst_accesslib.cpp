@@ -528,6 +528,23 @@ private slots:
         QCOMPARE(m_control->get(obj("outputVoltage", 1)).toDouble(), before);
     }
 
+    void nonFiniteValuesAreNeverSent()
+    {
+        // NaN or infinity typed or computed anywhere must not reach a power supply.
+        const double before = m_control->get(obj("outputVoltage", 3)).toDouble();
+        for (double bad : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+            QCOMPARE(requestsFor([&] { setOutputVoltage(m_handle, 2, bad); }), 0);
+            QVERIFY(QString::fromLatin1(snmpGetLastError()).contains(QLatin1String("not a finite number")));
+            SnmpDoubleRecord voltages{};
+            voltages.count = 4;
+            voltages.value[2] = bad;
+            const SnmpDoubleRecord *answer = nullptr;
+            QCOMPARE(requestsFor([&] { answer = setMultipleOutputVoltages(m_handle, 0, &voltages); }), 0);
+            QCOMPARE(answer->count, 0);
+        }
+        QCOMPARE(m_control->get(obj("outputVoltage", 3)).toDouble(), before);
+    }
+
     void multipleReadOfAbsentChannels()
     {
         // 10 channels asked from the 8-channel module: the 8 that exist arrive
