@@ -62,6 +62,13 @@ MainWindow::MainWindow(const QStringList &arguments, QWidget *parent)
     m_ui->table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_ui->table->verticalHeader()->setDefaultSectionSize(20);
 
+    m_serviceRepeat = new QTimer(this);
+    m_serviceRepeat->setSingleShot(true);
+    connect(m_serviceRepeat, &QTimer::timeout, this, [this] {
+        if (m_serviceAction)
+            (this->*m_serviceAction)();
+    });
+
     updateControls();
     QTimer::singleShot(500, this, &MainWindow::enableTabs);
     setWindowTitle(tr("%1 Version %2").arg(QLatin1String(Title), QLatin1String(Version)));
@@ -434,6 +441,7 @@ void MainWindow::startBatch()
         appendLog(tr("Reading stored events is still in progress; start the update when it has finished."));
         return;
     }
+    stopServiceRepeat();
     m_updating = true;
     m_stopRequested = false;
     m_ui->log->clear();
@@ -534,6 +542,7 @@ void MainWindow::on_readStoredEvents_clicked()
 {
     if (refusedWhileUpdating())
         return;
+    stopServiceRepeat();
     const int row = nextSelectedRow();
     if (row < 0 || !m_eventMemory)
         return;
@@ -549,6 +558,7 @@ void MainWindow::on_clearStoredEvents_clicked()
 {
     if (refusedWhileUpdating())
         return;
+    stopServiceRepeat();
     const int row = nextSelectedRow();
     if (row < 0 || !m_eventMemory)
         return;
@@ -579,10 +589,23 @@ int MainWindow::serviceCanId(int row) const
     return ok ? canId : 0;
 }
 
+void MainWindow::repeatServiceAction(void (MainWindow::*action)())
+{
+    m_serviceAction = action;
+    m_serviceRepeat->start(flashTimings().repeatDelayMs);
+}
+
+void MainWindow::stopServiceRepeat()
+{
+    m_serviceRepeat->stop();
+    m_serviceAction = nullptr;
+}
+
 void MainWindow::readMemory(bool wide)
 {
     if (refusedWhileUpdating())
         return;
+    stopServiceRepeat();
     const int row = nextSelectedRow();
     const int canId = serviceCanId(row);
     if (canId == 0)
@@ -596,8 +619,7 @@ void MainWindow::readMemory(bool wide)
     else
         m_firmwareUpdate->readMemory16(canId, quint16(address));
     untick(row);
-    QTimer::singleShot(flashTimings().repeatDelayMs, this,
-                       wide ? &MainWindow::on_read32Bit_clicked : &MainWindow::on_read16Bit_clicked);
+    repeatServiceAction(wide ? &MainWindow::on_read32Bit_clicked : &MainWindow::on_read16Bit_clicked);
 }
 
 void MainWindow::on_read16Bit_clicked() { readMemory(false); }
@@ -608,13 +630,14 @@ void MainWindow::sendModuleWord(quint16 first, quint16 second, void (MainWindow:
 {
     if (refusedWhileUpdating())
         return;
+    stopServiceRepeat();
     const int row = nextSelectedRow();
     const int canId = serviceCanId(row);
     if (canId == 0)
         return;
     m_firmwareUpdate->writeModuleWord(canId, first, second);
     untick(row);
-    QTimer::singleShot(flashTimings().repeatDelayMs, this, repeat);
+    repeatServiceAction(repeat);
 }
 
 void MainWindow::on_singleBoardMode_clicked()
@@ -641,6 +664,7 @@ void MainWindow::sendRawMessage(bool read)
 {
     if (refusedWhileUpdating())
         return;
+    stopServiceRepeat();
     const int row = nextSelectedRow();
     const int canId = serviceCanId(row);
     if (canId == 0)

@@ -15,6 +15,7 @@ class MainWindow;
 class EventMemory;
 class FirmwareUpdate;
 class QTableWidgetItem;
+class QTimer;
 
 class MainWindow : public QMainWindow
 {
@@ -93,6 +94,12 @@ private:
     // service or event-memory action would take the received frames from the run
     // and leave it waiting forever. True (and logged) when the action must not run.
     bool refusedWhileUpdating();
+    // The repeating service actions share one pending repetition: an action
+    // started while another one's 20 ms repetition is still pending takes it
+    // over, so the rows ticked for the new action are not served (and unticked)
+    // by the old one. Batches and event-memory actions end it as well.
+    void repeatServiceAction(void (MainWindow::*action)());
+    void stopServiceRepeat();
     void sendModuleWord(quint16 first, quint16 second, void (MainWindow::*repeat)());
     void readMemory(bool wide);
     void sendRawMessage(bool read);
@@ -106,4 +113,6 @@ private:
     bool m_stopRequested = false;
     bool m_compareRequested = false;
     bool m_closing = false;
+    QTimer *m_serviceRepeat = nullptr;
+    void (MainWindow::*m_serviceAction)() = nullptr;
 };

@@ -266,6 +266,26 @@ private slots:
         }
     }
 
+    // A click while the previous action's 20 ms repetition is still pending
+    // (no event loop ran in between) serves the rows ticked for it: the old
+    // repetition must not read them instead of writing and untick them.
+    void aNewActionTakesOverAPendingRepetition()
+    {
+        m_rig.child<QLineEdit>("memoryAddress")->setText(QStringLiteral("0x000e"));
+        m_rig.tick(Normal);
+        m_rig.button("read32Bit")->click();
+        QVERIFY(!m_rig.window->isRowTicked(m_rig.rowOf(Normal)));
+        m_rig.tick(Normal);
+        m_rig.tick(Third);
+        m_rig.button("doubleBoardMode")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_rig.window->isRowTicked(m_rig.rowOf(Third)), 5000);
+        for (int base : {Normal, Third}) {
+            QTRY_COMPARE_WITH_TIMEOUT(m_rig.probe->getBytes(SimProbe::node("LastWordWrite", base)),
+                                      QByteArray::fromHex("10118003"), 5000);
+            QCOMPARE(m_rig.node("BoardMode", base), qint64(2));
+        }
+    }
+
     void rawMessageAndMonitor()
     {
         m_rig.child<QPlainTextEdit>("log")->clear();
