@@ -241,16 +241,20 @@ QString SnmpController::getModuleDescription(int slot)
     return callText(&WienerSnmpFunctions::getModuleDescription, slot);
 }
 
-QVector<int> SnmpController::readIntRecord(IntRecordRead WienerSnmpFunctions::*member, int start, int size)
+// One implementation for both record kinds: the record is the library's and is
+// copied while the call is still serialised.
+template <typename T, typename Record>
+QVector<T> SnmpController::readRecord(Record *(*WienerSnmpFunctions::*member)(HSNMP, int, int), int start,
+                                      int size)
 {
-    QVector<int> values;
+    QVector<T> values;
     size = std::clamp(size, 0, WIENER_SNMP_MAX_VALUES);
     QMutexLocker locker(&m_mutex);
     auto fn = m_functions.*member;
     if (!fn || !m_handle)
         return values;
     ++m_callCount;
-    const SnmpIntRecord *record = fn(m_handle, start, size);
+    const Record *record = fn(m_handle, start, size);
     if (!record)
         return values;
     const int count = std::clamp(record->count, 0, size);
@@ -258,54 +262,43 @@ QVector<int> SnmpController::readIntRecord(IntRecordRead WienerSnmpFunctions::*m
     for (int i = 0; i < count; ++i)
         values.append(record->value[i]);
     return values;
+}
+
+template <typename Record, typename T>
+void SnmpController::writeRecord(Record *(*WienerSnmpFunctions::*member)(HSNMP, int, const Record *), int start,
+                                 const QVector<T> &values)
+{
+    Record record;
+    std::memset(&record, 0, sizeof(record));
+    record.count = std::min<int>(values.size(), WIENER_SNMP_MAX_VALUES);
+    std::copy_n(values.constBegin(), record.count, record.value);
+    QMutexLocker locker(&m_mutex);
+    auto fn = m_functions.*member;
+    if (!fn || !m_handle)
+        return;
+    ++m_callCount;
+    fn(m_handle, start, &record);
+}
+
+QVector<int> SnmpController::readIntRecord(IntRecordRead WienerSnmpFunctions::*member, int start, int size)
+{
+    return readRecord<int>(member, start, size);
 }
 
 QVector<double> SnmpController::readDoubleRecord(DoubleRecordRead WienerSnmpFunctions::*member, int start,
                                                  int size)
 {
-    QVector<double> values;
-    size = std::clamp(size, 0, WIENER_SNMP_MAX_VALUES);
-    QMutexLocker locker(&m_mutex);
-    auto fn = m_functions.*member;
-    if (!fn || !m_handle)
-        return values;
-    ++m_callCount;
-    const SnmpDoubleRecord *record = fn(m_handle, start, size);
-    if (!record)
-        return values;
-    const int count = std::clamp(record->count, 0, size);
-    values.reserve(count);
-    for (int i = 0; i < count; ++i)
-        values.append(record->value[i]);
-    return values;
+    return readRecord<double>(member, start, size);
 }
 
 void SnmpController::writeIntRecord(IntRecordWrite WienerSnmpFunctions::*member, int start,
                                     const QVector<int> &values)
 {
-    SnmpIntRecord record;
-    std::memset(&record, 0, sizeof(record));
-    record.count = std::min<int>(values.size(), WIENER_SNMP_MAX_VALUES);
-    std::copy_n(values.constBegin(), record.count, record.value);
-    QMutexLocker locker(&m_mutex);
-    auto fn = m_functions.*member;
-    if (!fn || !m_handle)
-        return;
-    ++m_callCount;
-    fn(m_handle, start, &record);
+    writeRecord(member, start, values);
 }
 
 void SnmpController::writeDoubleRecord(DoubleRecordWrite WienerSnmpFunctions::*member, int start,
                                        const QVector<double> &values)
 {
-    SnmpDoubleRecord record;
-    std::memset(&record, 0, sizeof(record));
-    record.count = std::min<int>(values.size(), WIENER_SNMP_MAX_VALUES);
-    std::copy_n(values.constBegin(), record.count, record.value);
-    QMutexLocker locker(&m_mutex);
-    auto fn = m_functions.*member;
-    if (!fn || !m_handle)
-        return;
-    ++m_callCount;
-    fn(m_handle, start, &record);
+    writeRecord(member, start, values);
 }

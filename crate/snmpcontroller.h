@@ -115,6 +115,11 @@ private:
     void loadLibrary(const QStringList &candidates);
     void bind(const WienerSnmpFunctions::Resolver &resolver, const QString &libraryName);
     void fail(const QString &text);
+    template <typename T, typename Record>
+    QVector<T> readRecord(Record *(*WienerSnmpFunctions::*member)(HSNMP, int, int), int start, int size);
+    template <typename Record, typename T>
+    void writeRecord(Record *(*WienerSnmpFunctions::*member)(HSNMP, int, const Record *), int start,
+                     const QVector<T> &values);
 
     WienerSnmpFunctions m_functions;
     QString m_address;
