@@ -538,34 +538,37 @@ void MainWindow::on_pause_clicked() { m_stopRequested = true; }
 
 // ---------------------------------------------------------------- event memory
 
-void MainWindow::on_readStoredEvents_clicked()
+// Points the event memory at the next ticked module; -1 when there is none
+// (or the action is not allowed now).
+int MainWindow::prepareEventMemory()
 {
     if (refusedWhileUpdating())
-        return;
+        return -1;
     stopServiceRepeat();
     const int row = nextSelectedRow();
     if (row < 0 || !m_eventMemory)
-        return;
+        return -1;
     m_eventMemory->setDirectory(m_ui->eventDirectory->text());
     m_eventMemory->setInternalMemory(m_ui->internalMemory->isChecked());
     m_eventMemory->setCanId(cellText(row, CanIdColumn).toInt(nullptr, 0));
     m_eventMemory->setSerial(cellText(row, SerialColumn));
+    return row;
+}
+
+void MainWindow::on_readStoredEvents_clicked()
+{
+    const int row = prepareEventMemory();
+    if (row < 0)
+        return;
     m_eventMemory->readSector();
     untick(row);
 }
 
 void MainWindow::on_clearStoredEvents_clicked()
 {
-    if (refusedWhileUpdating())
+    const int row = prepareEventMemory();
+    if (row < 0)
         return;
-    stopServiceRepeat();
-    const int row = nextSelectedRow();
-    if (row < 0 || !m_eventMemory)
-        return;
-    m_eventMemory->setDirectory(m_ui->eventDirectory->text());
-    m_eventMemory->setInternalMemory(m_ui->internalMemory->isChecked());
-    m_eventMemory->setCanId(cellText(row, CanIdColumn).toInt(nullptr, 0));
-    m_eventMemory->setSerial(cellText(row, SerialColumn));
     m_eventMemory->clearSectors();
     untick(row);
 }

@@ -94,6 +94,7 @@ private:
     // service or event-memory action would take the received frames from the run
     // and leave it waiting forever. True (and logged) when the action must not run.
     bool refusedWhileUpdating();
+    int prepareEventMemory();
     // The repeating service actions share one pending repetition: an action
     // started while another one's 20 ms repetition is still pending takes it
     // over, so the rows ticked for the new action are not served (and unticked)
