@@ -305,6 +305,12 @@ QList<CanModule::Answer> CanModule::handleBootCommand(quint8 command)
     case 0x03:
     case 0x04:
     case 0x05:
+        // The repeated 03 of a hand-shake does not take the tool back to the
+        // file's first line: keep the address base of the lines already taken.
+        if (command == 0x03 && m_pass == Pass::Write) {
+            m_lineBuffer.clear();
+            break;
+        }
         m_pass = command == 0x03 ? Pass::Write : command == 0x04 ? Pass::Compare : Pass::CompareAfterWrite;
         m_lineBuffer.clear();
         m_addressBase = 0;

@@ -320,6 +320,23 @@ private slots:
         QCOMPARE(b.lineAnswer(l1), quint16(0x1593));
     }
 
+    void repeatedWriteCommandKeepsTheAddressBase()
+    {
+        // A running module is restarted by the hand-shake, so the tool sends 03
+        // twice; the second one comes after the file's first lines without the
+        // file being read again from its start.
+        Bus b;
+        b.enterWritePass();
+        QCOMPARE(b.lineAnswer(HexGen::record(4, 0, QByteArray::fromHex("0001")) + "\r\n"), quint16(0x1585));
+        QCOMPARE(b.lineAnswer(HexGen::record(0, 0x0000, QByteArray("ABCD")) + "\r\n"), quint16(0x1585));
+        QVERIFY(b.send(0x210, QByteArray::fromHex("1503")).isEmpty());
+        QCOMPARE(b.lineAnswer(HexGen::record(0, 0x0004, QByteArray("EFGH")) + "\r\n"), quint16(0x1585));
+        QCOMPARE(b.lineAnswer(QByteArray(":00000001FF\r\n")), quint16(0x1585));
+        b.send(0x210, QByteArray::fromHex("1506"));
+        QVERIFY(b.node->flash().matches(0x10000, QByteArray("ABCDEFGH")));
+        QCOMPARE(b.node->flash().length(), 8u);
+    }
+
     void compareAgainstFlashFindsDifference()
     {
         Bus b;
