@@ -30,6 +30,12 @@ bool SimChannel::applySwitch(int value, bool powered, bool measurementType)
     switch (value) {
     case 0:
         m_on = false;
+        // On a measurement-type module "off" is how a measurement is switched
+        // off; without this the measurement would go on reading as enabled.
+        if (measurementType) {
+            measurementSwitch = 20;
+            userConfig &= ~3;
+        }
         return true;
     case 1:
         // A module without power cannot switch a channel on; an emergency off

@@ -58,6 +58,8 @@ private slots:
     void groupsSwitch();
     void descriptionAndBits();
     void crateFileDefaults();
+    void measurementSwitchOffEndsMeasurement_data();
+    void measurementSwitchOffEndsMeasurement();
 };
 
 void TestSimModel::rampTakesNominalPercentPerSecond()
@@ -272,6 +274,33 @@ void TestSimModel::crateFileDefaults()
     QVERIFY(!file.parse(R"({"modules": [{"slot": 1, "type": "X", "channels": 2, "nominalVoltage": 0, "nominalCurrent": 1}]})"));
     QVERIFY(!file.parse(R"({"modules": [{"slot": 1, "type": "X", "channels": 2, "kind": "gas", "nominalVoltage": 1, "nominalCurrent": 1}]})"));
     QVERIFY(file.errorString().contains(QStringLiteral("kind")));
+}
+
+
+void TestSimModel::measurementSwitchOffEndsMeasurement_data()
+{
+    QTest::addColumn<int>("enabled");
+    QTest::newRow("external") << 21;
+    QTest::newRow("ripple") << 22;
+    QTest::newRow("both") << 23;
+}
+
+// The operator program disables one measurement of a measurement-type module
+// by writing switch 0; the switch must read back as 20 afterwards.
+void TestSimModel::measurementSwitchOffEndsMeasurement()
+{
+    QFETCH(int, enabled);
+    SimModule::Config c = hvConfig();
+    c.kind = SimModule::Kind::Measurement;
+    SimModule m(c);
+    SimChannel &ch = m.channel(1);
+    QVERIFY(ch.applySwitch(enabled, true, true));
+    QCOMPARE(ch.switchValue(true), enabled);
+    QVERIFY(ch.statusWord(true) & (1u << SimChannel::OnBit));
+    QVERIFY(ch.applySwitch(0, true, true));
+    QCOMPARE(ch.switchValue(true), 20);
+    QCOMPARE(ch.userConfig & 3, 0);
+    QVERIFY(!(ch.statusWord(true) & (1u << SimChannel::OnBit)));
 }
 
 VEXA_TEST_GUILESS_MAIN(TestSimModel)
