@@ -109,6 +109,13 @@ void Resolution::load()
 void Resolution::save(int scope)
 {
     scope = qBound(int(DefaultScope), scope, int(SerialNumberScope));
+    const QString group = groupOf(scope);
+    if (group.isEmpty()) {
+        // Leave the scope and the group being left alone: removing them with
+        // nothing written in their place would lose the module's values.
+        qCWarning(lcApp) << "display settings not saved: the module has no firmware name to save them under";
+        return;
+    }
     auto store = Settings::store(m_application);
     if (scope < m_scope) {
         const QString leaving = groupOf(m_scope);
@@ -120,11 +127,6 @@ void Resolution::save(int scope)
         }
     }
     m_scope = scope;
-    const QString group = groupOf(scope);
-    if (group.isEmpty()) {
-        qCWarning(lcApp) << "display settings not saved: the module has no firmware name to save them under";
-        return;
-    }
     store->beginGroup(group);
     const QStringList k = keys();
     store->setValue(k[0], m_useControllerUnits);

@@ -34,6 +34,7 @@ private slots:
     void resolutionSaveFromFirmwareScope();
     void resolutionMicroSign();
     void resolutionWithoutFirmwareName();
+    void resolutionUnsavableScopeKeepsValues();
 
 private:
     static QString iniFile(const QString &application);
@@ -339,6 +340,31 @@ void TestSettings::resolutionWithoutFirmwareName()
     r.save(Resolution::FirmwareScope);
     QSettings file(iniFile(QStringLiteral("resolution")), QSettings::IniFormat);
     QCOMPARE(file.value(QStringLiteral("voltageUnit")).toString(), QStringLiteral("XX"));
+}
+
+void TestSettings::resolutionUnsavableScopeKeepsValues()
+{
+    // Moving down to a firmware scope the module has no name for writes nothing;
+    // it must not remove the serial-number group either, or the values are lost.
+    Resolution r;
+    r.setSerialNumber(31);
+    r.setVoltageUnit(QStringLiteral("kV"));
+    r.setCurrentPrecision(6);
+    r.save(Resolution::SerialNumberScope);
+    QCOMPARE(r.scope(), 2);
+    r.save(Resolution::FirmwareScope);
+    QCOMPARE(r.scope(), 2);
+    {
+        QSettings file(iniFile(QStringLiteral("resolution")), QSettings::IniFormat);
+        QCOMPARE(file.value(QStringLiteral("31/voltageUnit")).toString(), QStringLiteral("kV"));
+        QCOMPARE(file.value(QStringLiteral("31/currentPrecision")).toInt(), 6);
+    }
+    Resolution again;
+    again.setSerialNumber(31);
+    again.load();
+    QCOMPARE(again.voltageUnit(), QStringLiteral("kV"));
+    QCOMPARE(again.currentPrecision(), 6);
+    QCOMPARE(again.scope(), 2);
 }
 
 VEXA_TEST_GUILESS_MAIN(TestSettings)
