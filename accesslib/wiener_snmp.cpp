@@ -261,25 +261,27 @@ Record *transferMultiple(HSNMP handle, ObjectId object, int start, int size, con
         return none;
     }
     Record *record = Kind::of(session);
-    record->count = 0;
-    if (write) {
-        if (!input)
-            return record;
+    // The input may be this very record, handed out by a read and changed by the
+    // caller: everything is taken from it before the result is reset.
+    if (write && input)
         size = input->count;
-    }
     int count = 0;
-    if (!channelRange(start, size, function, &count))
+    const bool usable = (!write || input) && channelRange(start, size, function, &count);
+    std::vector<Variable> variables;
+    if (usable) {
+        variables.reserve(count);
+        for (int i = 0; i < count; ++i) {
+            const long index = channelIndex(start + i);
+            variables.push_back(write ? Kind::toWrite(object, index, input->value[i]) : Variable{object, index});
+        }
+    }
+    record->count = 0;
+    if (!usable)
         return record;
     if (write) {
-        for (int i = 0; i < count; ++i)
-            if (!finiteValue(double(input->value[i]), function))
+        for (const Variable &v : variables)
+            if (!finiteValue(v.kind == Variable::Real ? v.real : double(v.integer), function))
                 return record;
-    }
-    std::vector<Variable> variables;
-    variables.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        const long index = channelIndex(start + i);
-        variables.push_back(write ? Kind::toWrite(object, index, input->value[i]) : Variable{object, index});
     }
     std::vector<Value> values;
     if (write ? session->set(variables, &values) : session->get(variables, &values))

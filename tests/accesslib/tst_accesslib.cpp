@@ -512,6 +512,30 @@ private slots:
         QCOMPARE(intAnswer.count, size);
     }
 
+    void multipleWriteOfTheLibrarysOwnRecord()
+    {
+        // a caller may change the record a read handed out and write it back
+        SnmpDoubleRecord *voltages = getMultipleOutputVoltages(m_handle, 0, 8);
+        QVERIFY2(voltages->count == 8, snmpGetLastError());
+        for (int i = 0; i < 8; ++i)
+            voltages->value[i] = 30.0 + i;
+        const SnmpDoubleRecord *answer = nullptr;
+        QCOMPARE(requestsFor([&] { answer = setMultipleOutputVoltages(m_handle, 0, voltages); }), 1);
+        QVERIFY2(answer->count == 8, snmpGetLastError());
+        for (int i = 0; i < 8; ++i) {
+            QCOMPARE(answer->value[i], 30.0 + i);
+            QCOMPARE(m_control->get(obj("outputVoltage", i + 1)).toDouble(), 30.0 + i);
+        }
+
+        SnmpIntRecord *times = getMultipleOutputTripTimeMaxCurrents(m_handle, 100, 32);
+        QVERIFY2(times->count == 32, snmpGetLastError());
+        for (int i = 0; i < 32; ++i)
+            times->value[i] = 200 + i;
+        const SnmpIntRecord *intAnswer = setMultipleOutputTripTimeMaxCurrents(m_handle, 100, times);
+        QCOMPARE(intAnswer->count, 32);
+        QCOMPARE(m_control->get(obj("outputTripTimeMaxCurrent", 132)).toInt(), 231);
+    }
+
     void multipleWriteRefusedChangesNothing()
     {
         // one bad value (a voltage above nominal) refuses the whole request
