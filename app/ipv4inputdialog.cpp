@@ -89,7 +89,8 @@ void IpV4InputDialog::addressChanged()
     const bool acceptable = IpV4Validator::isAcceptable(text);
     m_ui->btnOk->setEnabled(acceptable || m_ui->chkLocalServer->isChecked());
     m_ui->lblWarning->clear();
-    if (acceptable && m_lockedAddresses.contains(text))
+    // Compared as the dialog returns it: "10.0.0.01" connects to "10.0.0.1" just the same.
+    if (acceptable && m_lockedAddresses.contains(IpV4Validator::normalized(text)))
         m_ui->lblWarning->setText(QStringLiteral("<font color=\"red\"><strong>") +
                                   tr("Warning: This address may already be in use!") +
                                   QStringLiteral("</strong></font>"));

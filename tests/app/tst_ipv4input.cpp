@@ -261,6 +261,12 @@ void TestIpV4Input::warningForLockedAddress()
     QVERIFY(!dialog.warningText().isEmpty());
     line->setText(QStringLiteral("127.0.0.5"));
     QVERIFY(dialog.warningText().isEmpty());
+    // Leading zeros name the same crate: the dialog returns the locked address, so it warns.
+    line->setText(QStringLiteral("127.0.0.003"));
+    QCOMPARE(dialog.address(), QStringLiteral("127.0.0.3"));
+    QVERIFY(!dialog.warningText().isEmpty());
+    line->setText(QStringLiteral("127.000.0.02"));
+    QVERIFY(dialog.warningText().isEmpty());
 }
 
 void TestIpV4Input::noWarningForOpeningAddress()
