@@ -314,6 +314,7 @@ QList<CanModule::Answer> CanModule::handleBootCommand(quint8 command)
         m_pass = command == 0x03 ? Pass::Write : command == 0x04 ? Pass::Compare : Pass::CompareAfterWrite;
         m_lineBuffer.clear();
         m_addressBase = 0;
+        m_segmentAddressing = false;
         m_endOfFileSeen = false;
         m_linesTaken = 0;
         m_linesRejected = 0;
@@ -432,16 +433,23 @@ quint16 CanModule::processLine(const QByteArray &line, qint64 *delayMs)
         switch (r.type) {
         case IntelHexRecord::Data: {
             const quint32 address = m_addressBase + r.offset;
-            if (quint64(address) + quint64(r.data.size()) > m_flashSize) {
+            // Under a segment address the offset wraps at 64 KiB within the segment.
+            const qsizetype head = m_segmentAddressing ? qMin<qsizetype>(r.data.size(), 0x10000 - r.offset)
+                                                       : r.data.size();
+            const QByteArray first = r.data.left(head);
+            const QByteArray wrapped = r.data.mid(head);
+            if (quint64(address) + quint64(first.size()) > m_flashSize
+                || quint64(m_addressBase) + quint64(wrapped.size()) > m_flashSize) {
                 result = AddressOutOfRange;
                 break;
             }
             if (m_pass == Pass::Write) {
-                m_staging.write(address, r.data);
+                m_staging.write(address, first);
+                m_staging.write(m_addressBase, wrapped);
                 *delayMs = qMax(0, flashMsPerLine);
             } else {
                 const FlashImage &reference = m_pass == Pass::Compare ? m_flash : m_staging;
-                bool same = reference.matches(address, r.data);
+                bool same = reference.matches(address, first) && reference.matches(m_addressBase, wrapped);
                 if (compareDifferenceLine > 0 && compareDifferenceLine == lineNumber) {
                     compareDifferenceLine = 0;
                     same = false;
@@ -456,9 +464,11 @@ quint16 CanModule::processLine(const QByteArray &line, qint64 *delayMs)
             break;
         case IntelHexRecord::ExtendedSegmentAddress:
             m_addressBase = quint32(quint8(r.data.at(0)) << 8 | quint8(r.data.at(1))) << 4;
+            m_segmentAddressing = true;
             break;
         case IntelHexRecord::ExtendedLinearAddress:
             m_addressBase = quint32(quint8(r.data.at(0)) << 8 | quint8(r.data.at(1))) << 16;
+            m_segmentAddressing = false;
             break;
         case IntelHexRecord::StartSegmentAddress:
         case IntelHexRecord::StartLinearAddress:

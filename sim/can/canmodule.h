@@ -151,6 +151,7 @@ private:
     FlashImage m_staging;
     QByteArray m_lineBuffer;
     quint32 m_addressBase = 0;
+    bool m_segmentAddressing = false;   // last address record was 02
     quint32 m_startAddress = 0;
     bool m_endOfFileSeen = false;
     int m_linesTaken = 0;

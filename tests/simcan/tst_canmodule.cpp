@@ -260,6 +260,27 @@ private slots:
         QCOMPARE(b.node->startAddress(), 0x12000100u);
     }
 
+    void segmentAddressedRecordWrapsInItsSegment()
+    {
+        // Under an 02 record the offset wraps at 64 KiB within the segment;
+        // under an 04 record the address runs on.
+        Bus b;
+        b.enterWritePass();
+        QCOMPARE(b.lineAnswer(HexGen::record(2, 0, QByteArray::fromHex("1000")) + "\r\n"), quint16(0x1585));
+        QCOMPARE(b.lineAnswer(HexGen::record(0, 0xFFFE, QByteArray("ABCD")) + "\r\n"), quint16(0x1585));
+        QCOMPARE(b.lineAnswer(HexGen::record(4, 0, QByteArray::fromHex("0003")) + "\r\n"), quint16(0x1585));
+        QCOMPARE(b.lineAnswer(HexGen::record(0, 0xFFFE, QByteArray("WXYZ")) + "\r\n"), quint16(0x1585));
+        QCOMPARE(b.lineAnswer(QByteArray(":00000001FF\r\n")), quint16(0x1585));
+        b.send(0x210, QByteArray::fromHex("1505"));
+        QCOMPARE(b.lineAnswer(HexGen::record(2, 0, QByteArray::fromHex("1000")) + "\r\n"), quint16(0x1585));
+        QCOMPARE(b.lineAnswer(HexGen::record(0, 0xFFFE, QByteArray("ABCD")) + "\r\n"), quint16(0x1585));
+        b.send(0x210, QByteArray::fromHex("1506"));
+        QVERIFY(b.node->flash().matches(0x1FFFE, QByteArray("AB")));
+        QVERIFY(b.node->flash().matches(0x10000, QByteArray("CD")));
+        QVERIFY(b.node->flash().matches(0x3FFFE, QByteArray("WXYZ")));
+        QCOMPARE(b.node->flash().length(), 8u);
+    }
+
     void writeCompareCommitRestart()
     {
         Bus b;
