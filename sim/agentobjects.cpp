@@ -552,17 +552,16 @@ void AgentObjects::addOutputs()
              [](const SimModule &m, const SimChannel &) { return m.isBooted() ? m.temperature : 0.0; });
     addInt(
         "outputSwitch", [](const SimModule &m, const SimChannel &ch) { return long(ch.switchValue(m.isMeasurementType())); },
-        [](const SimModule &m, const SimChannel &ch, long v) {
+        [](const SimModule &m, const SimChannel &, long v) {
             const bool measurement = v >= 20 && v <= 23;
             if (!(v == 0 || v == 1 || v == 2 || v == 3 || v == 10 || measurement))
                 return int(SNMP_ERR_WRONGVALUE);
             if (measurement != m.isMeasurementType() && measurement)
                 return int(SNMP_ERR_WRONGVALUE);
-            // A module that is not powered cannot switch anything on, and an
-            // emergency off has to be reset before the channel goes on again.
+            // A module that is not powered cannot switch anything on. A channel
+            // in emergency off takes "on" but stays off until the emergency off
+            // is reset: refusing it would refuse a whole all-channels SET.
             if ((v == 1 || measurement) && !m.isBooted())
-                return int(SNMP_ERR_INCONSISTENTVALUE);
-            if (v == 1 && ch.isEmergency())
                 return int(SNMP_ERR_INCONSISTENTVALUE);
             return int(SNMP_ERR_NOERROR);
         },

@@ -227,9 +227,18 @@ void TestCrateSimPhysics::emergencyOff()
     QCOMPARE(m_read->real(QStringLiteral("outputVoltage.202")), 0.0);
     QCOMPARE(m_read->integer(QStringLiteral("outputSwitch.202")), 3L);
     QVERIFY(status(202) & Emergency);
-    // On is refused until the emergency off is reset.
-    QCOMPARE(m_write->set({{QStringLiteral("outputSwitch.202"), 'i', 1}}).errorStatus,
-             long(SNMP_ERR_INCONSISTENTVALUE));
+    // "On" is taken, also inside an all-channels SET, but the channel stays off
+    // until the emergency off is reset; its neighbour does go on.
+    const long neighbour = m_read->integer(QStringLiteral("outputSwitch.201"));
+    QCOMPARE(m_write->set({{QStringLiteral("outputSwitch.201"), 'i', 1}, {QStringLiteral("outputSwitch.202"), 'i', 1}})
+                 .errorStatus,
+             long(SNMP_ERR_NOERROR));
+    QCOMPARE(m_read->integer(QStringLiteral("outputSwitch.202")), 3L);
+    QVERIFY(status(202) & Emergency);
+    QVERIFY(!(status(202) & On));
+    QCOMPARE(m_read->integer(QStringLiteral("outputSwitch.201")), 1L);
+    QCOMPARE(measured(202), 0.0);
+    QVERIFY(m_write->setInteger(QStringLiteral("outputSwitch.201"), neighbour));
     QVERIFY(m_write->setInteger(QStringLiteral("outputSwitch.202"), 2));
     QCOMPARE(m_read->integer(QStringLiteral("outputSwitch.202")), 0L);
     QVERIFY(!(status(202) & Emergency));
