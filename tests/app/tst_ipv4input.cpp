@@ -85,25 +85,25 @@ void TestIpV4Input::validate_data()
     const int I = QValidator::Invalid, M = QValidator::Intermediate, A = QValidator::Acceptable;
     QTest::newRow("empty") << "" << M;
     QTest::newRow("complete") << "192.168.16.228" << A;
-    QTest::newRow("trailing dot") << "192.168.1." << M;
-    QTest::newRow("above 255") << "192.168.1.256" << I;
-    QTest::newRow("leading zeros") << "192.168.001.010" << A;
+    QTest::newRow("trailing dot") << "127.168.1." << M;
+    QTest::newRow("above 255") << "127.168.1.256" << I;
+    QTest::newRow("leading zeros") << "127.168.001.010" << A;
     QTest::newRow("fifth part") << "1.2.3.4.5" << I;
     QTest::newRow("four dots") << "1.2.3.4." << I;
     QTest::newRow("all zero") << "0.0.0.0" << A;
     QTest::newRow("all 255") << "255.255.255.255" << A;
-    QTest::newRow("three parts") << "10.0.0" << M;
-    QTest::newRow("empty part") << "10..0.1" << M;
+    QTest::newRow("three parts") << "127.0.0" << M;
+    QTest::newRow("empty part") << "127..0.1" << M;
     QTest::newRow("only dots") << "..." << M;
-    QTest::newRow("space") << "10.0.0 .1" << I;
-    QTest::newRow("leading space") << " 10.0.0.1" << I;
-    QTest::newRow("negative") << "10.-1.0.1" << I;
-    QTest::newRow("plus sign") << "10.+1.0.1" << I;
-    QTest::newRow("letters") << "10.0.a.1" << I;
-    QTest::newRow("hex") << "0x10.0.0.1" << I;
-    QTest::newRow("tab") << "10.0.0.\t1" << I;
+    QTest::newRow("space") << "127.0.0 .1" << I;
+    QTest::newRow("leading space") << " 127.0.0.1" << I;
+    QTest::newRow("negative") << "127.-1.0.1" << I;
+    QTest::newRow("plus sign") << "127.+1.0.1" << I;
+    QTest::newRow("letters") << "127.0.a.1" << I;
+    QTest::newRow("hex") << "0x127.0.0.1" << I;
+    QTest::newRow("tab") << "127.0.0.\t1" << I;
     QTest::newRow("huge number") << "99999999999.0.0.1" << I;
-    QTest::newRow("arabic-indic digit") << QString::fromUtf8("10.0.0.\xd9\xa1") << I;
+    QTest::newRow("arabic-indic digit") << QString::fromUtf8("127.0.0.\xd9\xa1") << I;
     QTest::newRow("single part") << "127" << M;
 }
 
@@ -123,14 +123,14 @@ void TestIpV4Input::normalise_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("normalised");
-    QTest::newRow("zeros") << "192.168.001.010"
-                           << "192.168.1.10";
+    QTest::newRow("zeros") << "127.168.001.010"
+                           << "127.168.1.10";
     QTest::newRow("all zeros") << "000.00.0.000"
                                << "0.0.0.0";
     QTest::newRow("unchanged") << "127.0.0.1"
                                << "127.0.0.1";
-    QTest::newRow("partial") << "010.0"
-                             << "10.0";
+    QTest::newRow("partial") << "127.00"
+                             << "127.0";
 }
 
 void TestIpV4Input::normalise()
@@ -144,12 +144,12 @@ void TestIpV4Input::typingStopsAtInvalidInput_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("256") << "192.168.1.256"
-                         << "192.168.1.25";
+    QTest::newRow("256") << "127.168.1.256"
+                         << "127.168.1.25";
     QTest::newRow("fifth part") << "1.2.3.4.5"
                                 << "1.2.3.45";
-    QTest::newRow("letters and spaces") << "10 .x0.0.1"
-                                        << "10.0.0.1";
+    QTest::newRow("letters and spaces") << "127 .x0.0.1"
+                                        << "127.0.0.1";
 }
 
 void TestIpV4Input::typingStopsAtInvalidInput()
@@ -212,7 +212,7 @@ void TestIpV4Input::okFollowsValidity()
 {
     IpV4InputDialog dialog;
     auto *ok = dialog.findChild<QPushButton *>(QStringLiteral("btnOk"));
-    dialog.setAddress(QStringLiteral("192.168.1."));
+    dialog.setAddress(QStringLiteral("127.168.1."));
     QVERIFY(!ok->isEnabled());
     QTest::keyClicks(edit(dialog), QStringLiteral("7"));
     QVERIFY(ok->isEnabled());
@@ -236,10 +236,10 @@ void TestIpV4Input::localServerEnablesOk()
 void TestIpV4Input::addressIsNormalised()
 {
     IpV4InputDialog dialog;
-    dialog.setAddress(QStringLiteral("192.168.001.010"));
-    QCOMPARE(edit(dialog)->text(), QStringLiteral("192.168.1.10"));
-    edit(dialog)->setText(QStringLiteral("010.000.000.001"));
-    QCOMPARE(dialog.address(), QStringLiteral("10.0.0.1"));
+    dialog.setAddress(QStringLiteral("127.168.001.010"));
+    QCOMPARE(edit(dialog)->text(), QStringLiteral("127.168.1.10"));
+    edit(dialog)->setText(QStringLiteral("127.000.000.001"));
+    QCOMPARE(dialog.address(), QStringLiteral("127.0.0.1"));
     QVERIFY(dialog.isOkEnabled());
 }
 
@@ -299,7 +299,7 @@ void TestIpV4Input::recentListLoadsInKeyOrder()
 {
     QStringList values;
     for (int i = 0; i < 11; ++i)
-        values.append(QStringLiteral("10.0.0.%1").arg(i));
+        values.append(QStringLiteral("127.0.0.%1").arg(i));
     storeRecent(values);
     IpV4InputDialog dialog;
     auto *combo = dialog.findChild<QComboBox *>(QStringLiteral("cmbAddress"));
@@ -307,51 +307,51 @@ void TestIpV4Input::recentListLoadsInKeyOrder()
     for (int i = 0; i < combo->count(); ++i)
         items.append(combo->itemText(i));
     // Keys sorted as text: 0, 1, 10, 2, ...
-    QCOMPARE(items, QStringList({"10.0.0.0", "10.0.0.1", "10.0.0.10", "10.0.0.2", "10.0.0.3", "10.0.0.4",
-                                 "10.0.0.5", "10.0.0.6", "10.0.0.7", "10.0.0.8", "10.0.0.9"}));
+    QCOMPARE(items, QStringList({"127.0.0.0", "127.0.0.1", "127.0.0.10", "127.0.0.2", "127.0.0.3", "127.0.0.4",
+                                 "127.0.0.5", "127.0.0.6", "127.0.0.7", "127.0.0.8", "127.0.0.9"}));
     // Without an address given, the dialog opens with the first entry.
-    QCOMPARE(dialog.address(), QStringLiteral("10.0.0.0"));
+    QCOMPARE(dialog.address(), QStringLiteral("127.0.0.0"));
 }
 
 void TestIpV4Input::acceptKeepsElevenInKeyOrder()
 {
     QStringList values;
     for (int i = 0; i < 11; ++i)
-        values.append(QStringLiteral("10.0.0.%1").arg(i));
+        values.append(QStringLiteral("127.0.0.%1").arg(i));
     storeRecent(values);
     IpV4InputDialog dialog;
-    dialog.setAddress(QStringLiteral("10.0.0.99"));
+    dialog.setAddress(QStringLiteral("127.0.0.99"));
     QSignalSpy accepted(&dialog, &QDialog::accepted);
     QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("btnOk")), Qt::LeftButton);
     QCOMPARE(accepted.count(), 1);
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    // The new one, then the first ten in key order (10 follows 1); "10.0.0.9" is dropped.
+    // The new one, then the first ten in key order (10 follows 1); "127.0.0.9" is dropped.
     QCOMPARE(storedRecentByIndex(),
-             QStringList({"10.0.0.99", "10.0.0.0", "10.0.0.1", "10.0.0.10", "10.0.0.2", "10.0.0.3",
-                          "10.0.0.4", "10.0.0.5", "10.0.0.6", "10.0.0.7", "10.0.0.8"}));
+             QStringList({"127.0.0.99", "127.0.0.0", "127.0.0.1", "127.0.0.10", "127.0.0.2", "127.0.0.3",
+                          "127.0.0.4", "127.0.0.5", "127.0.0.6", "127.0.0.7", "127.0.0.8"}));
     QCOMPARE(IpV4InputDialog::recentAddresses().size(), 11);
 }
 
 void TestIpV4Input::acceptMovesRepeatedAddressToFront()
 {
-    storeRecent({QStringLiteral("10.0.0.1"), QStringLiteral("10.0.0.2"), QStringLiteral("10.0.0.3")});
+    storeRecent({QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2"), QStringLiteral("127.0.0.3")});
     IpV4InputDialog dialog;
-    dialog.setAddress(QStringLiteral("010.0.0.003"));
+    dialog.setAddress(QStringLiteral("127.0.0.003"));
     dialog.accept();
-    QCOMPARE(storedRecentByIndex(), QStringList({"10.0.0.3", "10.0.0.1", "10.0.0.2"}));
+    QCOMPARE(storedRecentByIndex(), QStringList({"127.0.0.3", "127.0.0.1", "127.0.0.2"}));
     // The flash tool's spelling of the store sees the same list.
     auto other = Settings::operatorStore(QStringLiteral("vexaControl"));
-    QCOMPARE(other->value(QStringLiteral("RecentIpAddresses/0")).toString(), QStringLiteral("10.0.0.3"));
+    QCOMPARE(other->value(QStringLiteral("RecentIpAddresses/0")).toString(), QStringLiteral("127.0.0.3"));
 }
 
 void TestIpV4Input::cancelSavesNothing()
 {
-    storeRecent({QStringLiteral("10.0.0.1")});
+    storeRecent({QStringLiteral("127.0.0.1")});
     IpV4InputDialog dialog;
-    dialog.setAddress(QStringLiteral("10.0.0.7"));
+    dialog.setAddress(QStringLiteral("127.0.0.7"));
     QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("btnCancel")), Qt::LeftButton);
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    QCOMPARE(storedRecentByIndex(), QStringList{QStringLiteral("10.0.0.1")});
+    QCOMPARE(storedRecentByIndex(), QStringList{QStringLiteral("127.0.0.1")});
 }
 
 VEXA_TEST_MAIN(TestIpV4Input)

@@ -255,7 +255,7 @@ void TestSimModel::descriptionAndBits()
 void TestSimModel::crateFileDefaults()
 {
     CrateFile file;
-    QVERIFY2(file.parse(R"({"crate": {"ipStaticAddress": "10.1.2.3"},
+    QVERIFY2(file.parse(R"({"crate": {"ipStaticAddress": "127.1.2.3"},
                             "modules": [{"slot": 4, "type": "T25X0", "channels": 2,
                                          "nominalVoltage": 10, "nominalCurrent": 0.001},
                                         {"slot": 5, "type": "T15X0", "channels": 1,
@@ -267,7 +267,7 @@ void TestSimModel::crateFileDefaults()
     QVERIFY(!file.modules()[1].currentRegulation); // no current regulation for this type
     QCOMPARE(file.modules()[0].vendor, QStringLiteral("vexa"));
     // First octet in the lowest byte.
-    QCOMPARE(file.crate().ipStaticAddress, quint32(0x0302010a));
+    QCOMPARE(file.crate().ipStaticAddress, quint32(0x0302017f));
     QVERIFY(!file.parse(R"({"crate": {"fanNominalSpeed": 700}})"));
     QVERIFY(file.errorString().contains(QStringLiteral("fanNominalSpeed")));
     QVERIFY(!file.parse(R"({"crate": {"psSerialNumber": ""}})"));
