@@ -295,12 +295,15 @@ private slots:
         m_rig.setFile(file);
         m_rig.tick(First);
         QVERIFY(m_rig.setNode("StopAfterLines", First, 40));
+        const FlashRig::ShortAnswerTimeout shortTimeout;
         QElapsedTimer timer;
         timer.start();
         m_rig.button("flash")->click();
-        // 12 resends of 200 ms each (shortened from 5 s) plus the start.
-        QVERIFY(waitForBatchEnd(30000));
-        QVERIFY(timer.elapsed() < 15000);
+        // 12 resends of 200 ms each (shortened from 5 s) plus the start: a few
+        // seconds, far below the minute the unshortened resends would take even
+        // when a busy machine stretches the poll.
+        QVERIFY(waitForBatchEnd(60000));
+        QVERIFY2(timer.elapsed() < 40000, qPrintable(QString::number(timer.elapsed())));
         QCOMPARE(m_rig.status(First), QStringLiteral("Failed"));
         const QString log = m_rig.log();
         QVERIFY2(log.contains(QStringLiteral("did not answer line 41 (address 0x")), qPrintable(log.right(800)));
@@ -345,16 +348,17 @@ private slots:
         m_rig.setFile(file);
         m_rig.tick(Second);
         QVERIFY(m_rig.setNode("DropAnswers", Second, -1));
+        const FlashRig::ShortAnswerTimeout shortTimeout;
         QElapsedTimer timer;
         timer.start();
         m_rig.button("flash")->click();
-        QVERIFY(waitForBatchEnd(30000));
+        QVERIFY(waitForBatchEnd(60000));
         QVERIFY(m_rig.setNode("DropAnswers", Second, 0));
         QCOMPARE(m_rig.status(Second), QStringLiteral("Failed"));
         QVERIFY2(m_rig.log().contains(QStringLiteral("module 0x218 (sn. 8003) did not answer the boot loader "
                                                      "hand-shake after 12 resends")),
                  qPrintable(m_rig.log().right(500)));
-        QVERIFY(timer.elapsed() < 15000);
+        QVERIFY2(timer.elapsed() < 40000, qPrintable(QString::number(timer.elapsed())));
         QVERIFY(m_rig.button("disconnect")->isEnabled());
     }
 
