@@ -5,6 +5,7 @@
 #include "eventmemory.h"
 #include "flashrig.h"
 #include "hexgen.h"
+#include "snmpsession.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -202,7 +203,9 @@ private slots:
         const quint32 step = internal ? 0x400 : 0x1000;
         for (int i = 0; i < sectors; ++i)
             QCOMPARE(lines.at(i), QStringLiteral("Clearing sn. %1 address 0x%2").arg(serial).arg(start + i * step, 6, 16, QLatin1Char('0')));
-        QTRY_COMPARE_WITH_TIMEOUT(m_rig.node("SectorsErased", base) - before, qint64(internal ? 10 : 3), 3000);
+        // An erase request resent by SNMP after its time-out (a busy machine) erases
+        // its sector again: at least every sector, and the memory blank.
+        QTRY_VERIFY_WITH_TIMEOUT(m_rig.node("SectorsErased", base) - before >= qint64(sectors), 3000);
         const QByteArray memory = memoryOf(base, internal);
         QCOMPARE(memory.left(0x2400), QByteArray(0x2400, char(0xFF)));
     }
@@ -309,7 +312,12 @@ private slots:
         QCOMPARE(m_rig.window->firmwareUpdate()->state(), int(FirmwareUpdate::MessageMonitor));
         // The row stays ticked; nothing repeats.
         QVERIFY(m_rig.window->isRowTicked(m_rig.rowOf(Internal)));
-        QTRY_COMPARE_WITH_TIMEOUT(m_rig.node("FramesIn", Internal) - before, qint64(1), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_rig.node("FramesIn", Internal) - before >= 1, 2000);
+        // One request, delivered at most once more per SNMP retry when a busy
+        // machine delays its answer; a repeating action would send every 20 ms.
+        QTest::qWait(300);
+        QVERIFY2(m_rig.node("FramesIn", Internal) - before <= 1 + Snmp::Retries,
+                 qPrintable(QString::number(m_rig.node("FramesIn", Internal) - before)));
         // A running module answers boot command 00 by entering its boot loader (0x1599).
         QTRY_VERIFY_WITH_TIMEOUT(m_rig.log().contains(QStringLiteral("0x210 2 15 99")), 3000);
         // Read addresses base+1: an identity query for the device name.
