@@ -12,6 +12,7 @@
 #include "messagebox.h"
 #include "product.h"
 #include "settings.h"
+#include "terminationsignals.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -903,6 +904,8 @@ void VexaControl::closeEvent(QCloseEvent *event)
     int behaviour = store->value(QStringLiteral("CloseBehavior"), 0).toInt();
     if (QGuiApplication::queryKeyboardModifiers() == Qt::ShiftModifier)
         behaviour = 2;
+    if (behaviour == 0 && TerminationSignals::lastSignal() != 0)
+        behaviour = 2; // ended by kill or a logout: nobody is there to answer
     const bool wasRunning = m_session->refreshTimer()->isActive();
     m_session->refreshTimer()->stop();
 

@@ -7,10 +7,12 @@
 #include "moduleeventmaskwidget.h"
 #include "modulelistwidget.h"
 #include "modulestatuswidget.h"
+#include "terminationsignals.h"
 #include "testenv.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -152,7 +154,15 @@ int timeRefreshes(int ticks)
 int main(int argc, char *argv[])
 {
     TestEnv::isolate(); // no operator settings are read or written
+    // Without a display there is nothing to look at: draw offscreen and save a picture.
+    const bool noDisplay = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+                           && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    if (noDisplay)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // Ctrl+C ends the event loop, so the private settings folder is removed on the way out.
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &app, &QApplication::quit);
     QCommandLineParser parser;
     parser.addHelpOption();
     QCommandLineOption screenshot(QStringLiteral("screenshot"), QStringLiteral("Save the window to <file> and quit."),
@@ -248,8 +258,14 @@ int main(int argc, char *argv[])
     window.resize(1280, 900);
     window.show();
 
-    if (parser.isSet(screenshot)) {
-        const QString file = parser.value(screenshot);
+    QString shotFile = parser.value(screenshot);
+    if (noDisplay && shotFile.isEmpty()) {
+        shotFile = QDir::tempPath() + QStringLiteral("/vexa-gallery.png");
+        std::printf("gallery: no display; saving the window to %s (--screenshot FILE to choose)\n",
+                    qPrintable(shotFile));
+    }
+    if (!shotFile.isEmpty()) {
+        const QString file = shotFile;
         QTimer::singleShot(500, &app, [&window, file]() {
             const bool saved = window.grab().save(file);
             if (!saved)

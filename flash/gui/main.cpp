@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "terminationsignals.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -9,5 +10,7 @@ int main(int argc, char *argv[])
     app.setWindowIcon(QIcon(QStringLiteral(":/images/crateflash64x64.png")));
     MainWindow window(app.arguments());
     window.show();
+    TerminationSignals terminationSignals; // the close path closes the tunnel and releases the address
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &window, &QWidget::close);
     return app.exec();
 }
