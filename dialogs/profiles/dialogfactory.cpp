@@ -1,6 +1,8 @@
 #include "dialogfactory.h"
 #include "ui_dialogfactory.h"
 
+#include "cratesession.h"
+
 #include <QShowEvent>
 
 DialogFactory::DialogFactory(QWidget *parent)
@@ -13,6 +15,22 @@ DialogFactory::DialogFactory(QWidget *parent)
 DialogFactory::~DialogFactory()
 {
     delete m_ui;
+}
+
+void DialogFactory::bind(CrateSession *session)
+{
+    connect(session, &CrateSession::factoryResetDone, this, &DialogFactory::factoryResetDone);
+    connect(session, &CrateSession::updateChannelVoltageNominal, this, &DialogFactory::updateChannelVoltageNominal);
+    connect(session, &CrateSession::updateChannelCurrentNominal, this, &DialogFactory::updateChannelCurrentNominal);
+    connect(session, &CrateSession::updateModuleControl, this, &DialogFactory::updateModuleControl);
+    connect(session, &CrateSession::updateModuleStatus, this, &DialogFactory::updateModuleStatus);
+    connect(session, &CrateSession::updateModuleEventMask, this, &DialogFactory::updateModuleEventMask);
+    connect(session, &CrateSession::updateModuleEventChannelMask, this, &DialogFactory::updateModuleEventChannelMask);
+    connect(session, &CrateSession::currentModuleChanged, this, &DialogFactory::setSerialNumber);
+    connect(this, &DialogFactory::setModuleControl, session, &CrateSession::setModuleControl);
+    connect(this, &DialogFactory::storeFactorySettings, session, &CrateSession::storeFactorySettings);
+    connect(this, &DialogFactory::setModuleEventMask, session, &CrateSession::setModuleEventMask);
+    connect(this, &DialogFactory::setModuleEventChannelMask, session, &CrateSession::setModuleEventChannelMask);
 }
 
 QString DialogFactory::logText() const

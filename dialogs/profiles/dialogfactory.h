@@ -15,6 +15,8 @@ namespace Ui {
 class DialogFactory;
 }
 
+class CrateSession;
+
 class DialogFactory : public QDialog
 {
     Q_OBJECT
@@ -31,6 +33,9 @@ public:
 
     explicit DialogFactory(QWidget *parent = nullptr);
     ~DialogFactory() override;
+
+    // Connects the update slots and request signals to the session.
+    void bind(CrateSession *session);
 
     State state() const { return m_state; }
     int attempts() const { return m_attempts; }
