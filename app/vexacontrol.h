@@ -71,6 +71,9 @@ private slots:
     // File menu
     void on_actionController_triggered();
     void on_actionPassword_triggered();
+    void on_actionSaveProfile_triggered();
+    void on_actionLoadProfile_triggered();
+    void on_actionFactorySettings_triggered();
     void on_actionHideShowStatusPanel_triggered();
     void on_actionQuit_triggered();
     void on_actionSystemReset_triggered();
@@ -167,6 +170,7 @@ private:
     };
 
     QString productTitle() const;
+    void setProfileActionsEnabled(bool enabled);
     int execAddressDialog(IpV4InputDialog &dialog);
     void setModuleActionsEnabled(bool enabled);
     // Asks for the crate address under the address lock; exits with code 2 on Cancel.

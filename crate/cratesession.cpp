@@ -4,6 +4,7 @@
 #include "basecrate.h"
 #include "basemodule.h"
 #include "cratelog.h"
+#include "factorysettings.h"
 #include "modulediscovery.h"
 #include "snmpcontroller.h"
 #include "snmpmodule.h"
@@ -576,9 +577,23 @@ void CrateSession::setFlexGroup(int, int groupNumber, quint32 member, quint32 ty
 
 void CrateSession::storeFactorySettings(int serialNumber)
 {
-    // The factory reset comes with the module profiles; until then nothing is
-    // reset, so nothing may be reported as done.
-    qCDebug(lcCrate) << "factory reset not available for module" << serialNumber;
+    BaseModule *module = currentModule();
+    // The reset waits for the module while events are processed; a second
+    // request arriving meanwhile must not start another one on top.
+    if (!module || m_factoryResetRunning)
+        return;
+    m_factoryResetRunning = true;
+    bool done = false;
+    {
+        RefreshPause pause(this);
+        FactorySettings factory;
+        factory.inform = [this](const QString &text) { emit requestFailed(text); };
+        factory.wait = [](int milliseconds) { Waiter::wait(milliseconds); };
+        done = factory.factoryReset(module);
+    }
+    m_factoryResetRunning = false;
+    if (done)
+        emit factoryResetDone(serialNumber);
 }
 
 void CrateSession::setSpecialControl(int, quint32 control)

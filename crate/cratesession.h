@@ -283,6 +283,7 @@ private:
     int m_reconnectDelay = 15000;
     int m_channelRows = 0;
     bool m_moduleRefreshPending = false;
+    bool m_factoryResetRunning = false;
     // Counts the connections made and dropped, so a pause that outlived one
     // leaves the timer to the connection that followed.
     int m_connection = 0;

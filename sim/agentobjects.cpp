@@ -57,7 +57,12 @@ SnmpValue namedBits(quint32 bits, int octets)
 
 bool isFinite(double v) { return std::isfinite(v); }
 
-bool within(double v, double low, double high) { return isFinite(v) && v >= low && v <= high; }
+// Physical values travel as single-precision floats, so a limit is met at that
+// precision: the nominal current sent back as a float is the nominal, not above it.
+bool within(double v, double low, double high)
+{
+    return isFinite(v) && float(v) >= float(low) && float(v) <= float(high);
+}
 
 } // namespace
 
@@ -990,6 +995,8 @@ void AgentObjects::addSimulatorControls()
                      [](SimModule &m, long v) { m.inputError = v == 1; });
     addModuleControl("cratesimModuleNeedService", [](const SimModule &m) { return long(m.needService); },
                      [](SimModule &m, long v) { m.needService = v == 1; });
+    addModuleControl("cratesimModuleStop", [](const SimModule &m) { return long(m.stopMode); },
+                     [](SimModule &m, long v) { m.stopMode = v == 1; });
     addModuleColumn(
         "cratesimModuleTemperature", ASN_OPAQUE_FLOAT, [](const SimModule &m) { return floatValue(m.temperature); },
         [](const SnmpValue &v) { return within(v.real, -40.0, 150.0) ? SNMP_ERR_NOERROR : SNMP_ERR_WRONGVALUE; },

@@ -118,6 +118,7 @@ quint32 SimModule::statusWord() const
     set(InputErrorBit, inputError);
     set(HardwareLimitGoodBit, true);
     set(ServiceBit, needService);
+    set(LiveInsertionBit, stopMode);
     set(HighVoltageOnBit, anyOn);
     set(FineAdjustmentBit, fineAdjustment);
     set(KillEnableBit, killEnable);

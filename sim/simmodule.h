@@ -99,6 +99,7 @@ public:
     bool supplyFault = false;
     bool inputError = false;
     bool needService = false;
+    bool stopMode = false; // live insertion: the module is held in mode STOP
     double noise = 1.0e-4; // relative to the nominal values
 
     double supply24() const;
