@@ -598,6 +598,9 @@ void VexaControl::refreshChannelTable()
                 QTimer::singleShot(20, this, &VexaControl::refreshModule);
             }
             refreshChannels(module);
+            if (m_specialReports)
+                emit updateModuleSpecialControlStatus(module->serialNumber(), module->specialControlCommand(),
+                                                      module->specialControlStatus());
             if ((m_dialogStatistic && m_dialogStatistic->isVisible())
                 || (m_dialogOverview && m_dialogOverview->isVisible()))
                 QTimer::singleShot(20, this, &VexaControl::refreshOverview);

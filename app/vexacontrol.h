@@ -162,6 +162,10 @@ public slots:
     void setCrateFanSpeed(int serialNumber, int fanSpeed);
     void clearCrateEvents(int serialNumber);
     void runScript(QString script);
+    // Every module loads its display format again; the table is set up anew.
+    void reloadResolution();
+    // While on, every refresh tick reports the current module's special words.
+    void setSpecialReportsEnabled(bool enabled);
 
     // Timer and cycle slots.
     void refreshCrateData();
@@ -208,6 +212,9 @@ private slots:
     void on_actionAdcSampleRate_triggered();
     void on_actionDigitalFilter_triggered();
     void on_actionCalibrationMode_triggered(bool checked);
+    void on_actionCalibrationControl_triggered();
+    void on_actionSpecialMode_triggered();
+    void on_actionSettings_triggered();
     void on_actionSetFineAdjustmentOn_triggered();
     void on_actionSetFineAdjustmentOff_triggered();
     void on_actionSetAllChannelsOn_triggered();
@@ -344,4 +351,5 @@ private:
     int m_lastChannel = -1;
     QList<int> m_splitterSizes;
     bool m_serviceMode = false;
+    bool m_specialReports = false;
 };
