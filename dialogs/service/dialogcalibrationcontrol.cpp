@@ -1,6 +1,8 @@
 #include "dialogcalibrationcontrol.h"
 #include "ui_dialogcalibrationcontrol.h"
 
+#include "cratesession.h"
+
 DialogCalibrationControl::DialogCalibrationControl(QWidget *parent)
     : QDialog(parent)
     , m_ui(new Ui::DialogCalibrationControl)
@@ -11,6 +13,12 @@ DialogCalibrationControl::DialogCalibrationControl(QWidget *parent)
 DialogCalibrationControl::~DialogCalibrationControl()
 {
     delete m_ui;
+}
+
+void DialogCalibrationControl::bind(CrateSession *session)
+{
+    connect(this, &DialogCalibrationControl::setCurrentMeasurementRange, session,
+            &CrateSession::setFactoryCurrentMeasurementRange);
 }
 
 void DialogCalibrationControl::on_buttonHighRange_clicked()

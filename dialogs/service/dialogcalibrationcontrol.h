@@ -5,6 +5,8 @@
 
 #include "vexatypes.h"
 
+class CrateSession;
+
 namespace Ui {
 class DialogCalibrationControl;
 }
@@ -20,6 +22,8 @@ public:
 
     explicit DialogCalibrationControl(QWidget *parent = nullptr);
     ~DialogCalibrationControl() override;
+
+    void bind(CrateSession *session);
 
 signals:
     void setCurrentMeasurementRange(CurrentMeasurementRange range);

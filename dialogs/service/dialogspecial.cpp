@@ -1,6 +1,7 @@
 #include "dialogspecial.h"
 #include "ui_dialogspecial.h"
 
+#include "cratesession.h"
 #include "messagebox.h"
 #include "product.h"
 
@@ -52,6 +53,19 @@ DialogSpecial::DialogSpecial(QWidget *parent)
 DialogSpecial::~DialogSpecial()
 {
     delete m_ui;
+}
+
+void DialogSpecial::bind(CrateSession *session)
+{
+    connect(session, &CrateSession::updateModuleControl, this, &DialogSpecial::updateModuleControl);
+    connect(session, &CrateSession::updateModuleStatus, this, &DialogSpecial::updateModuleStatus);
+    connect(session, &CrateSession::updateModuleSpecialControlStatus, this,
+            &DialogSpecial::updateModuleSpecialControlStatus);
+    connect(this, &DialogSpecial::setModuleControl, session, &CrateSession::setModuleControl);
+    connect(this, &DialogSpecial::setSpecialControl, session, &CrateSession::setSpecialControl);
+    connect(this, &DialogSpecial::sendHexLine, session, &CrateSession::sendHexLine);
+    connect(this, &DialogSpecial::specialReportsWanted, session, &CrateSession::setSpecialReportsEnabled);
+    session->setSpecialReportsEnabled(m_reportsWanted);
 }
 
 void DialogSpecial::setTickInterval(int milliseconds)

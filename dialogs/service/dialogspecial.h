@@ -17,6 +17,7 @@
 #include "modulecontrol.h"
 #include "modulestatus.h"
 
+class CrateSession;
 class QTimer;
 
 namespace Ui {
@@ -80,6 +81,10 @@ public:
 
     explicit DialogSpecial(QWidget *parent = nullptr);
     ~DialogSpecial() override;
+
+    // The module's words in, the requests out, and the special words read
+    // while the dialog wants them.
+    void bind(CrateSession *session);
 
     int transferState() const { return m_state; }
     int linesResent() const { return m_linesResent; }

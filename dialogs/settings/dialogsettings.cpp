@@ -1,6 +1,7 @@
 #include "dialogsettings.h"
 #include "ui_dialogsettings.h"
 
+#include "cratesession.h"
 #include "resolution.h"
 
 #include <QComboBox>
@@ -19,6 +20,11 @@ DialogSettings::DialogSettings(QWidget *parent)
 DialogSettings::~DialogSettings()
 {
     delete m_ui;
+}
+
+void DialogSettings::bind(CrateSession *session)
+{
+    connect(this, &DialogSettings::resolutionSaved, session, &CrateSession::reloadResolution);
 }
 
 void DialogSettings::setResolution(const Resolution &resolution)

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QString>
 
+class CrateSession;
 class QComboBox;
 class Resolution;
 
@@ -22,6 +23,9 @@ class DialogSettings : public QDialog
 public:
     explicit DialogSettings(QWidget *parent = nullptr);
     ~DialogSettings() override;
+
+    // A saved format makes the session's modules load theirs again.
+    void bind(CrateSession *session);
 
     // Fills every field from a loaded Resolution: the module's identity, the
     // values, and the scope they were found at.

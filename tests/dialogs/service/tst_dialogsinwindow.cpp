@@ -4,7 +4,7 @@
 // refresh and after a restart; a special-mode transfer against the crate's
 // SNMP modules, which do not take the special mode, says so and ends on Cancel.
 
-#include "../app/tst_vexacontrolsupport.h"
+#include "../../app/tst_vexacontrolsupport.h"
 #include "dialogcalibrationcontrol.h"
 #include "dialogsettings.h"
 #include "dialogspecial.h"
