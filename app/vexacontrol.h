@@ -104,6 +104,9 @@ private slots:
     void on_actionAdcSampleRate_triggered();
     void on_actionDigitalFilter_triggered();
     void on_actionCalibrationMode_triggered(bool checked);
+    void on_actionCalibrationControl_triggered();
+    void on_actionSpecialMode_triggered();
+    void on_actionSettings_triggered();
     void on_actionSetFineAdjustmentOn_triggered();
     void on_actionSetFineAdjustmentOff_triggered();
     void on_actionSetAllChannelsOn_triggered();

@@ -6,6 +6,7 @@
 #include "cratelog.h"
 #include "factorysettings.h"
 #include "modulediscovery.h"
+#include "resolution.h"
 #include "snmpcontroller.h"
 #include "snmpmodule.h"
 #include "waiter.h"
@@ -339,6 +340,9 @@ void CrateSession::refreshChannelTable()
                 QTimer::singleShot(20, this, &CrateSession::refreshModule);
             }
             refreshChannels(module);
+            if (m_specialReports)
+                emit updateModuleSpecialControlStatus(module->serialNumber(), module->specialControlCommand(),
+                                                      module->specialControlStatus());
             if (feedWanted(OverviewFeed))
                 QTimer::singleShot(20, this, &CrateSession::refreshOverview);
         }
@@ -670,4 +674,29 @@ void CrateSession::setFactoryCurrentMeasurementRange(CurrentMeasurementRange ran
 {
     if (BaseModule *module = currentModule())
         module->setFactoryCurrentMeasurementRange(range);
+}
+
+void CrateSession::reloadResolution()
+{
+    for (BaseModule *module : std::as_const(m_modules)) {
+        Resolution resolution;
+        resolution.setSerialNumber(module->serialNumber());
+        resolution.setFirmwareName(module->firmwareName());
+        resolution.load();
+        module->setVoltageUnit(resolution.voltageUnit());
+        module->setVoltagePrecision(resolution.voltagePrecision());
+        module->setCurrentUnit(resolution.currentUnit());
+        module->setCurrentPrecision(resolution.currentPrecision());
+        module->setLowCurrentUnit(resolution.lowCurrentUnit());
+        module->setLowCurrentPrecision(resolution.lowCurrentPrecision());
+    }
+    // Back to its first connection: the unit headers and nominal values are set up anew.
+    BaseModule *current = currentModule();
+    if (current && current->connectionState() == ModuleConnectionState::Connected)
+        current->setConnectionState(ModuleConnectionState::Connecting);
+}
+
+void CrateSession::setSpecialReportsEnabled(bool enabled)
+{
+    m_specialReports = enabled;
 }

@@ -244,6 +244,11 @@ public slots:
                           float voltageInterlockMinSet, bool asymmetricCurrentBounds, float currentInterlockMaxSet,
                           float currentInterlockMinSet);
     void setFactoryCurrentMeasurementRange(CurrentMeasurementRange range);
+    // A display format was saved: every module loads its format again and the
+    // current module's table is set up anew at the next tick.
+    void reloadResolution();
+    // While on, every tick reports the current module's special control and status words.
+    void setSpecialReportsEnabled(bool enabled);
 
     // Requests of the crate dialog, by the crate's serial number.
     void setCratePowerOn(int serialNumber, bool setOn);
@@ -284,6 +289,7 @@ private:
     int m_channelRows = 0;
     bool m_moduleRefreshPending = false;
     bool m_factoryResetRunning = false;
+    bool m_specialReports = false;
     // Counts the connections made and dropped, so a pause that outlived one
     // leaves the timer to the connection that followed.
     int m_connection = 0;
