@@ -631,6 +631,7 @@ void VexaControl::refreshModule()
     const ModuleEventStatus eventStatus = module->eventStatus();
     emit updateModuleStatus(serial, status);
     emit updateModuleEventStatus(serial, eventStatus);
+    refreshModuleControlWords(module);
     const int channels = m_ui->table->rowCount();
     for (int channel = 0; channel < channels; ++channel) {
         const QString vunit = module->voltageUnit(channel);

@@ -24,7 +24,9 @@
 class BaseController;
 class BaseCrate;
 class BaseModule;
+class DialogChannelControl;
 class DialogCrate;
+class DialogModuleControl;
 class IpV4InputDialog;
 class QLabel;
 class QProgressBar;
@@ -199,6 +201,7 @@ private slots:
     void on_actionSetAllModulesKillEnable_triggered();
     void on_actionSetAllModulesKillDisable_triggered();
     // Module menu
+    void on_actionModuleStatusControl_triggered();
     void on_actionSelectModule_triggered();
     void on_actionPreviousModule_triggered();
     void on_actionNextModule_triggered();
@@ -227,6 +230,7 @@ private slots:
     void on_actionEnableBothResistors_triggered();
     void on_actionDoMultiplex_triggered();
     // Channel menu
+    void on_actionChannelStatusControl_triggered();
     void on_actionSelectChannel_triggered();
     void on_actionSetChannelVoltage_triggered();
     void on_actionSetChannelCurrent_triggered();
@@ -299,6 +303,11 @@ private:
     void setChannelsVoltage(int scope);
     void setChannelsCurrent(int scope);
     void moveModuleRow(int delta);
+    void connectChannelControlDialog();
+    void connectModuleControlDialog();
+    // The module words only the module dialog shows (control, event mask,
+    // restart time, per-channel and per-group event words).
+    void refreshModuleControlWords(BaseModule *module);
     static quint64 allChannelsMask();
 
     Ui::VexaControl *m_ui;
@@ -308,9 +317,9 @@ private:
     // Dialogs of later features; created on first use and kept.
     QPointer<QWidget> m_dialogCalibrationControl;
     QPointer<QWidget> m_dialogSuppliesTempLimits;
-    QPointer<QWidget> m_dialogChannelControl;
+    DialogChannelControl *m_dialogChannelControl = nullptr;
     QPointer<QWidget> m_scriptConsole;
-    QPointer<QWidget> m_dialogModuleControl;
+    DialogModuleControl *m_dialogModuleControl = nullptr;
     QPointer<QWidget> m_dialogChannelBounds;
     QPointer<QWidget> m_dialogFlexGroups;
     QPointer<QWidget> m_dialogFactory;

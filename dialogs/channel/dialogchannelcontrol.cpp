@@ -100,9 +100,27 @@ void DialogChannelControl::changeEvent(QEvent *event)
 
 void DialogChannelControl::currentChannelChanged(int serialNumber, int channel)
 {
+    const bool otherChannel = serialNumber != m_serialNumber || channel != m_channel;
     m_serialNumber = serialNumber;
     m_channel = channel;
     applyTitle();
+    if (otherChannel)
+        forgetShownChannel();
+}
+
+void DialogChannelControl::forgetShownChannel()
+{
+    // Nothing of the previous channel may stay on screen, and boxes ticked for
+    // it but not sent must not be sent to this one: the next control word is
+    // shown whatever it is.
+    for (const Row &row : kRows) {
+        (m_ui->*row.status)->setChecked(false);
+        (m_ui->*row.event)->setChecked(false);
+        (m_ui->*row.mask)->setChecked(false);
+    }
+    m_control = ChannelControl();
+    m_controlKnown = false;
+    showControl();
 }
 
 void DialogChannelControl::updateChannelStatus(int, int channel, ChannelStatus status)
@@ -133,9 +151,10 @@ void DialogChannelControl::updateChannelControl(int, int channel, ChannelControl
 {
     // Every refresh repeats the control word; only a change may overwrite boxes
     // the operator has ticked but not yet sent.
-    if (channel != m_channel || control == m_control)
+    if (channel != m_channel || (m_controlKnown && control == m_control))
         return;
     m_control = control;
+    m_controlKnown = true;
     showControl();
 }
 
@@ -193,6 +212,7 @@ void DialogChannelControl::on_btnSetControl_clicked()
     for (const ControlBox &entry : kControlBoxes)
         control.setFlag(entry.flag, (m_ui->*entry.box)->isChecked());
     m_control = control;
+    m_controlKnown = true;
     emit setChannelControl(m_serialNumber, m_channel, control);
 }
 

@@ -66,11 +66,13 @@ protected:
 private:
     void applyTitle();
     void showControl();
+    void forgetShownChannel();
 
     Ui::DialogChannelControl *m_ui;
     int m_serialNumber = 0;
     int m_channel = -1;
     ChannelControl m_control;
+    bool m_controlKnown = false;
     ModuleControl m_moduleControl;
     float m_voltageNominal = 0.0f;
     QString m_voltageUnit;

@@ -171,10 +171,23 @@ void DialogModuleControl::updateModuleEventMask(int, ModuleEventMask eventMask)
         (m_ui->*entry.box)->setChecked(eventMask.flag(entry.flag));
 }
 
+void DialogModuleControl::currentModuleChanged(int)
+{
+    m_control.reset();
+    m_restartTime.reset();
+    m_eventChannelStatus.reset();
+    m_eventChannelMask.reset();
+    m_eventGroupStatus.reset();
+    m_eventGroupMask.reset();
+    for (QCheckBox *box : findChildren<QCheckBox *>())
+        box->setChecked(false);
+    m_ui->spbRestartTime->setValue(0);
+}
+
 void DialogModuleControl::updateModuleControl(int, ModuleControl control)
 {
     // A repeated word must not undo boxes the operator has not sent yet.
-    if (control == m_control)
+    if (m_control == control)
         return;
     m_control = control;
     showControl();
@@ -183,13 +196,13 @@ void DialogModuleControl::updateModuleControl(int, ModuleControl control)
 void DialogModuleControl::showControl()
 {
     for (const FlagBox &entry : kControlBoxes)
-        (m_ui->*entry.box)->setChecked(m_control.flag(entry.flag));
+        (m_ui->*entry.box)->setChecked(control().flag(entry.flag));
 }
 
 void DialogModuleControl::updateModuleRestartTime(int, quint32 restartTime)
 {
     const quint16 value = quint16(qMin<quint32>(restartTime, 0xFFFF));
-    if (value == m_restartTime)
+    if (m_restartTime == value)
         return;
     m_restartTime = value;
     m_ui->spbRestartTime->setValue(value);
@@ -197,7 +210,7 @@ void DialogModuleControl::updateModuleRestartTime(int, quint32 restartTime)
 
 void DialogModuleControl::updateModuleEventChannelStatus(int, quint32 status)
 {
-    if (status == m_eventChannelStatus)
+    if (m_eventChannelStatus == status)
         return;
     m_eventChannelStatus = status;
     showBits(ChannelStatusBits, status);
@@ -205,7 +218,7 @@ void DialogModuleControl::updateModuleEventChannelStatus(int, quint32 status)
 
 void DialogModuleControl::updateModuleEventChannelMask(int, quint32 mask)
 {
-    if (mask == m_eventChannelMask)
+    if (m_eventChannelMask == mask)
         return;
     m_eventChannelMask = mask;
     showBits(ChannelMaskBits, mask);
@@ -213,7 +226,7 @@ void DialogModuleControl::updateModuleEventChannelMask(int, quint32 mask)
 
 void DialogModuleControl::updateModuleEventGroupStatus(int, quint32 status)
 {
-    if (status == m_eventGroupStatus)
+    if (m_eventGroupStatus == status)
         return;
     m_eventGroupStatus = status;
     showBits(GroupStatusBits, status);
@@ -221,7 +234,7 @@ void DialogModuleControl::updateModuleEventGroupStatus(int, quint32 status)
 
 void DialogModuleControl::updateModuleEventGroupMask(int, quint32 mask)
 {
-    if (mask == m_eventGroupMask)
+    if (m_eventGroupMask == mask)
         return;
     m_eventGroupMask = mask;
     showBits(GroupMaskBits, mask);
@@ -242,7 +255,7 @@ void DialogModuleControl::on_btnSetMask_clicked()
 
 void DialogModuleControl::on_btnSetControl_clicked()
 {
-    ModuleControl control = m_control;
+    ModuleControl control = this->control();
     for (const FlagBox &entry : kControlBoxes)
         control.setFlag(entry.flag, (m_ui->*entry.box)->isChecked());
     m_control = control;
@@ -262,7 +275,7 @@ void DialogModuleControl::on_btnClearECS_clicked()
 void DialogModuleControl::on_btnSetECM_clicked()
 {
     m_eventChannelMask = readBits(ChannelMaskBits);
-    emit setModuleEventChannelMask(m_serialNumber, m_eventChannelMask);
+    emit setModuleEventChannelMask(m_serialNumber, *m_eventChannelMask);
 }
 
 void DialogModuleControl::on_btnSelectECM_clicked()
@@ -284,7 +297,7 @@ void DialogModuleControl::on_btnClearEGS_clicked()
 void DialogModuleControl::on_btnSetEGM_clicked()
 {
     m_eventGroupMask = readBits(GroupMaskBits);
-    emit setModuleEventGroupMask(m_serialNumber, m_eventGroupMask);
+    emit setModuleEventGroupMask(m_serialNumber, *m_eventGroupMask);
 }
 
 void DialogModuleControl::on_btnSelectEGM_clicked()

@@ -8,6 +8,7 @@
 #include <QDialog>
 
 #include <array>
+#include <optional>
 
 #include "modulecontrol.h"
 #include "moduleeventmask.h"
@@ -29,10 +30,10 @@ public:
     ~DialogModuleControl() override;
 
     int serialNumber() const { return m_serialNumber; }
-    ModuleControl control() const { return m_control; }
-    quint16 restartTime() const { return m_restartTime; }
-    quint32 eventChannelMask() const { return m_eventChannelMask; }
-    quint32 eventGroupMask() const { return m_eventGroupMask; }
+    ModuleControl control() const { return m_control.value_or(ModuleControl()); }
+    quint16 restartTime() const { return m_restartTime.value_or(0); }
+    quint32 eventChannelMask() const { return m_eventChannelMask.value_or(0); }
+    quint32 eventGroupMask() const { return m_eventGroupMask.value_or(0); }
 
     // Enables the channel-mask boxes a module with this many channels has;
     // never disables one.
@@ -53,6 +54,9 @@ signals:
     void setModuleEventGroupMask(int serialNumber, quint32 mask);
 
 public slots:
+    // Another module became current: its words are shown as they arrive, and
+    // nothing ticked for the previous one is kept.
+    void currentModuleChanged(int serialNumber);
     void updateModuleStatus(int serialNumber, ModuleStatus status);
     void updateModuleEventStatus(int serialNumber, ModuleEventStatus eventStatus);
     void updateModuleEventMask(int serialNumber, ModuleEventMask eventMask);
@@ -90,11 +94,12 @@ private:
 
     Ui::DialogModuleControl *m_ui;
     int m_serialNumber = 0;
-    ModuleControl m_control;
-    quint16 m_restartTime = 0;
-    quint32 m_eventChannelStatus = 0;
-    quint32 m_eventChannelMask = 0;
-    quint32 m_eventGroupStatus = 0;
-    quint32 m_eventGroupMask = 0;
+    // Last values received (masks: or sent); empty until the module gave one.
+    std::optional<ModuleControl> m_control;
+    std::optional<quint16> m_restartTime;
+    std::optional<quint32> m_eventChannelStatus;
+    std::optional<quint32> m_eventChannelMask;
+    std::optional<quint32> m_eventGroupStatus;
+    std::optional<quint32> m_eventGroupMask;
     std::array<BitBoxes, BitGroupCount> m_bits{};
 };

@@ -3,6 +3,7 @@
 // the three requests carry what the boxes say, and it renders readably.
 
 #include "dialogchannelcontrol.h"
+#include "testenv.h"
 
 #include <QCheckBox>
 #include <QImage>
@@ -154,10 +155,12 @@ private slots:
 
         dialog.currentChannelChanged(7100123, 3);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("7100123: Channel 3 Status / Control"));
-        dialog.updateChannelStatus(7100123, 2, ChannelStatus());
-        QVERIFY(box(dialog, "chk_isTRIP")->isChecked());
-        dialog.updateChannelStatus(7100123, 3, ChannelStatus());
+        // Nothing of channel 2 stays, and its updates no longer reach the boxes.
         QVERIFY(!box(dialog, "chk_isTRIP")->isChecked());
+        dialog.updateChannelStatus(7100123, 2, tripped);
+        QVERIFY(!box(dialog, "chk_isTRIP")->isChecked());
+        dialog.updateChannelStatus(7100123, 3, tripped);
+        QVERIFY(box(dialog, "chk_isTRIP")->isChecked());
 
         QSignalSpy cleared(&dialog, &DialogChannelControl::clearChannelEvents);
         click(dialog, "btnClearEvents");
@@ -190,6 +193,32 @@ private slots:
         QVERIFY(!box(dialog, "chk_setEMCY")->isChecked());
         QVERIFY(box(dialog, "chk_setAVBND")->isChecked());
         QCOMPARE(dialog.control(), bounds);
+    }
+
+    void anotherChannelInheritsNothing()
+    {
+        DialogChannelControl dialog;
+        dialog.currentChannelChanged(17, 1);
+        ChannelStatus on;
+        on.setIsON(true);
+        dialog.updateChannelStatus(17, 1, on);
+        ChannelControl off;
+        dialog.updateChannelControl(17, 1, off);
+        // Ticked for channel 1, not sent; then the operator picks channel 2,
+        // whose control word happens to be the same.
+        box(dialog, "chk_setON")->setChecked(true);
+        dialog.currentChannelChanged(17, 2);
+        QVERIFY(!box(dialog, "chk_isON")->isChecked());
+        QVERIFY(!box(dialog, "chk_setON")->isChecked());
+        dialog.updateChannelControl(17, 2, off);
+        QSignalSpy sent(&dialog, &DialogChannelControl::setChannelControl);
+        click(dialog, "btnSetControl");
+        QCOMPARE(sent.at(0).at(1).toInt(), 2);
+        QVERIFY(!sent.at(0).at(2).value<ChannelControl>().setON());
+        // The same channel named again keeps what is shown.
+        box(dialog, "chk_setEMCY")->setChecked(true);
+        dialog.currentChannelChanged(17, 2);
+        QVERIFY(box(dialog, "chk_setEMCY")->isChecked());
     }
 
     void setControlKeepsBitsOfDisabledBoxes_data()
@@ -281,5 +310,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDialogChannelControl)
+VEXA_TEST_MAIN(TestDialogChannelControl)
 #include "tst_dialogchannelcontrol.moc"

@@ -4,6 +4,7 @@
 // what its boxes say.
 
 #include "dialogmodulecontrol.h"
+#include "testenv.h"
 
 #include <QCheckBox>
 #include <QPushButton>
@@ -236,6 +237,25 @@ private slots:
         QCOMPARE(checkedBits(dialog, "chk_ECS"), 0x80000001u);
     }
 
+    void anotherModuleInheritsNothing()
+    {
+        DialogModuleControl dialog;
+        dialog.setChannelNumber(8);
+        ModuleControl kill;
+        kill.setSetKILena(true);
+        dialog.updateModuleControl(1, kill);
+        dialog.updateModuleEventChannelMask(1, 0x3);
+        box(dialog, "chk_setADJ")->setChecked(true); // not sent
+        dialog.currentModuleChanged(2);
+        for (QCheckBox *b : dialog.findChildren<QCheckBox *>())
+            QVERIFY2(!b->isChecked(), qPrintable(b->objectName()));
+        // The new module's words show even when they equal the old ones.
+        dialog.updateModuleControl(2, kill);
+        dialog.updateModuleEventChannelMask(2, 0x3);
+        QVERIFY(box(dialog, "chk_setKILLena")->isChecked());
+        QCOMPARE(checkedBits(dialog, "chk_ECM"), 0x3u);
+    }
+
     void channelMaskBoxesFollowTheChannelCount_data()
     {
         QTest::addColumn<QList<int>>("counts");
@@ -313,5 +333,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDialogModuleControl)
+VEXA_TEST_MAIN(TestDialogModuleControl)
 #include "tst_dialogmodulecontrol.moc"

@@ -158,5 +158,5 @@ void TestCrateSimFaults::faultObjectsTakeOnlyZeroAndOne()
     QCOMPARE(m_read->integer(object), 1L);
 }
 
-QTEST_MAIN(TestCrateSimFaults)
+VEXA_TEST_GUILESS_MAIN(TestCrateSimFaults)
 #include "tst_cratesimfaults.moc"
