@@ -9,11 +9,14 @@
 #include "dialogchannelcontrol.h"
 #include "dialogmodulecontrol.h"
 #include "messagebox.h"
+#include "snmpcontroller.h"
 
 #include <QCheckBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+
+#include <functional>
 
 using namespace VexaTest;
 
@@ -321,6 +324,66 @@ private slots:
         QVERIFY(!setButton->isEnabled());
         QVERIFY(!spin->isEnabled());
         set(QStringLiteral("WIENER-CRATE-MIB::moduleDoClear.1"), QStringLiteral("i"), QStringLiteral("1"));
+    }
+
+    void dialogsNeverCallTheModule()
+    {
+        VexaControl window;
+        QVERIFY(waitConnected(window));
+        DialogChannelControl *channel = openChannelDialog(window, 3);
+        DialogModuleControl *module = openModuleDialog(window);
+        QVERIFY(moduleRefreshed(window));
+        // No refresh may call the library meanwhile.
+        window.channelTableTimer()->stop();
+        QTest::qWait(100);
+        auto *controller = qobject_cast<SnmpController *>(window.controller());
+        QVERIFY(controller);
+
+        struct Request {
+            const char *name;
+            QWidget *dialog;
+            const char *button;
+            std::function<void()> cut;     // the window no longer applies it
+            std::function<void()> restore; // the window applies it again
+            quint64 calls;                 // library calls the window makes for it
+        };
+        const QList<Request> requests = {
+            {"channel Clear Events", channel, "btnClearEvents",
+             [&] { disconnect(channel, &DialogChannelControl::clearChannelEvents, &window, nullptr); },
+             [&] { connect(channel, &DialogChannelControl::clearChannelEvents, &window, &VexaControl::clearChannelEvents); },
+             1}, // switch 10
+            {"channel Set Control", channel, "btnSetControl",
+             [&] { disconnect(channel, &DialogChannelControl::setChannelControl, &window, nullptr); },
+             [&] { connect(channel, &DialogChannelControl::setChannelControl, &window, &VexaControl::setChannelControl); },
+             2}, // switch 0, then switch 10
+            {"module Clear Events", module, "btnClearEvents",
+             [&] { disconnect(module, &DialogModuleControl::clearModuleEvents, &window, nullptr); },
+             [&] { connect(module, &DialogModuleControl::clearModuleEvents, &window, &VexaControl::clearModuleEvents); },
+             1}, // the module's doClear
+            // The access library has no object for event masks: the module takes
+            // the request and calls nothing.
+            {"channel Set Mask", channel, "btnSetMask",
+             [&] { disconnect(channel, &DialogChannelControl::setChannelEventMask, &window, nullptr); },
+             [&] { connect(channel, &DialogChannelControl::setChannelEventMask, &window, &VexaControl::setChannelEventMask); },
+             0},
+            {"module Set Mask (channels)", module, "btnSetECM",
+             [&] { disconnect(module, &DialogModuleControl::setModuleEventChannelMask, &window, nullptr); },
+             [&] { connect(module, &DialogModuleControl::setModuleEventChannelMask, &window,
+                           &VexaControl::setModuleEventChannelMask); },
+             0},
+        };
+        for (const Request &request : requests) {
+            const quint64 before = controller->libraryCallCount();
+            request.cut();
+            click(request.dialog, request.button);
+            QVERIFY2(controller->libraryCallCount() == before, request.name);
+            request.restore();
+            click(request.dialog, request.button);
+            QVERIFY2(controller->libraryCallCount() == before + request.calls, request.name);
+        }
+        // What the window applied reached the simulator: channel 3 is off and
+        // its events cleared.
+        QCOMPARE(switchState(3), QStringLiteral("off"));
     }
 
     void moduleChangeForgetsTheOldModule()
