@@ -1,6 +1,8 @@
 #include "dialogchannelcontrol.h"
 #include "ui_dialogchannelcontrol.h"
 
+#include "cratesession.h"
+
 #include <QCheckBox>
 #include <QEvent>
 #include <QPalette>
@@ -79,6 +81,30 @@ DialogChannelControl::DialogChannelControl(QWidget *parent)
 DialogChannelControl::~DialogChannelControl()
 {
     delete m_ui;
+}
+
+void DialogChannelControl::bind(CrateSession *session)
+{
+    using S = CrateSession;
+    using D = DialogChannelControl;
+    connect(session, &S::updateModuleControl, this, &D::updateModuleControl);
+    connect(session, &S::updateChannelControl, this, &D::updateChannelControl);
+    connect(session, &S::updateChannelStatus, this, &D::updateChannelStatus);
+    connect(session, &S::updateChannelEventStatus, this, &D::updateChannelEventStatus);
+    connect(session, &S::updateChannelEventMask, this, &D::updateChannelEventMask);
+    connect(session, &S::updateChannelVoltageNominal, this, &D::updateChannelVoltageNominal);
+    connect(session, &S::updateChannelCurrentNominal, this, &D::updateChannelCurrentNominal);
+    connect(session, &S::updateModuleFirmwareName, this, &D::updateModuleFirmwareName);
+    connect(session, &S::updateChannelVoltageHardwareNominal, this, &D::updateChannelVoltageHardwareNominal);
+    connect(session, &S::updateChannelCurrentHardwareNominal, this, &D::updateChannelCurrentHardwareNominal);
+    connect(session, &S::currentChannelChanged, this, &D::currentChannelChanged);
+    connect(this, &D::clearChannelEvents, session, &S::clearChannelEvents);
+    connect(this, &D::setChannelControl, session, &S::setChannelControl);
+    connect(this, &D::setChannelEventMask, session, &S::setChannelEventMask);
+    connect(this, &D::clearModuleEventChannelStatus, session, &S::clearModuleEventChannelStatus);
+    connect(this, &D::setModuleEventChannelMask, session, &S::setModuleEventChannelMask);
+    connect(this, &D::setChannelVoltageNominal, session, &S::setChannelVoltageNominal);
+    connect(this, &D::setChannelCurrentNominal, session, &S::setChannelCurrentNominal);
 }
 
 void DialogChannelControl::applyTitle()

@@ -14,6 +14,8 @@
 #include "channelstatus.h"
 #include "modulecontrol.h"
 
+class CrateSession;
+
 namespace Ui {
 class DialogChannelControl;
 }
@@ -25,6 +27,9 @@ class DialogChannelControl : public QDialog
 public:
     explicit DialogChannelControl(QWidget *parent = nullptr);
     ~DialogChannelControl() override;
+
+    // Connects the update slots and the request signals to the session.
+    void bind(CrateSession *session);
 
     int serialNumber() const { return m_serialNumber; }
     // -1 until the main window has named a channel.

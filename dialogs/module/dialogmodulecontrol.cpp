@@ -1,6 +1,8 @@
 #include "dialogmodulecontrol.h"
 #include "ui_dialogmodulecontrol.h"
 
+#include "cratesession.h"
+
 #include <QCheckBox>
 #include <QEvent>
 #include <QPalette>
@@ -94,6 +96,31 @@ DialogModuleControl::DialogModuleControl(QWidget *parent)
 DialogModuleControl::~DialogModuleControl()
 {
     delete m_ui;
+}
+
+void DialogModuleControl::bind(CrateSession *session)
+{
+    using S = CrateSession;
+    using D = DialogModuleControl;
+    connect(session, &S::currentModuleChanged, this, &D::currentModuleChanged);
+    connect(session, &S::updateModuleControl, this, &D::updateModuleControl);
+    connect(session, &S::updateModuleStatus, this, &D::updateModuleStatus);
+    connect(session, &S::updateModuleEventStatus, this, &D::updateModuleEventStatus);
+    connect(session, &S::updateModuleEventMask, this, &D::updateModuleEventMask);
+    connect(session, &S::updateModuleRestartTime, this, &D::updateModuleRestartTime);
+    connect(session, &S::updateModuleEventChannelStatus, this, &D::updateModuleEventChannelStatus);
+    connect(session, &S::updateModuleEventChannelMask, this, &D::updateModuleEventChannelMask);
+    connect(session, &S::updateModuleEventGroupStatus, this, &D::updateModuleEventGroupStatus);
+    connect(session, &S::updateModuleEventGroupMask, this, &D::updateModuleEventGroupMask);
+    connect(this, &D::clearModuleEvents, session, &S::clearModuleEvents);
+    connect(this, &D::setModuleControl, session, &S::setModuleControl);
+    connect(this, &D::setModuleEventMask, session, &S::setModuleEventMask);
+    connect(this, &D::clearModuleEventChannelStatus, session, &S::clearModuleEventChannelStatus);
+    connect(this, &D::setModuleEventChannelMask, session, &S::setModuleEventChannelMask);
+    connect(this, &D::clearModuleEventGroupStatus, session, &S::clearModuleEventGroupStatus);
+    connect(this, &D::setModuleEventGroupMask, session, &S::setModuleEventGroupMask);
+    connect(this, &D::setRestartTime, session, &S::setRestartTime);
+    session->addViewer(CrateSession::ModuleWordsFeed, this);
 }
 
 void DialogModuleControl::resetSelectToggles()

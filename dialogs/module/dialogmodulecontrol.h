@@ -17,6 +17,8 @@
 
 class QCheckBox;
 
+class CrateSession;
+
 namespace Ui {
 class DialogModuleControl;
 }
@@ -28,6 +30,10 @@ class DialogModuleControl : public QDialog
 public:
     explicit DialogModuleControl(QWidget *parent = nullptr);
     ~DialogModuleControl() override;
+
+    // Connects the update slots and the request signals to the session and asks
+    // it for the module words while the dialog is shown.
+    void bind(CrateSession *session);
 
     int serialNumber() const { return m_serialNumber; }
     ModuleControl control() const { return m_control.value_or(ModuleControl()); }

@@ -9,6 +9,9 @@
 #include "dialogchannelcontrol.h"
 #include "dialogmodulecontrol.h"
 #include "messagebox.h"
+#include "basecontroller.h"
+#include "cratesession.h"
+#include "fakewienerlibrary.h"
 #include "snmpcontroller.h"
 
 #include <QCheckBox>
@@ -328,62 +331,64 @@ private slots:
 
     void dialogsNeverCallTheModule()
     {
-        VexaControl window;
+        // The window on the in-process fake of the access library, whose call
+        // record shows every call the device model makes.
+        FakeWiener::reset();
+        FakeWiener::state().moduleDescriptions[1] = "vexa, T03X0, 8, 7100111, 5.12";
+        TestEnv::setCrateAddress(QStringLiteral("127.0.0.2"));
+        VexaControl window(
+            [](QObject *parent) -> BaseController * { return new SnmpController(FakeWiener::functions(), parent); });
         QVERIFY(waitConnected(window));
         DialogChannelControl *channel = openChannelDialog(window, 3);
         DialogModuleControl *module = openModuleDialog(window);
-        QVERIFY(moduleRefreshed(window));
         // No refresh may call the library meanwhile.
         window.channelTableTimer()->stop();
         QTest::qWait(100);
-        auto *controller = qobject_cast<SnmpController *>(window.controller());
-        QVERIFY(controller);
+        CrateSession *session = window.session();
 
+        using D = DialogChannelControl;
+        using M = DialogModuleControl;
         struct Request {
             const char *name;
             QWidget *dialog;
             const char *button;
-            std::function<void()> cut;     // the window no longer applies it
-            std::function<void()> restore; // the window applies it again
-            quint64 calls;                 // library calls the window makes for it
+            std::function<void()> cut;     // the session no longer applies it
+            std::function<void()> restore; // it applies it again
+            QStringList calls;             // what applying it calls
         };
         const QList<Request> requests = {
             {"channel Clear Events", channel, "btnClearEvents",
-             [&] { disconnect(channel, &DialogChannelControl::clearChannelEvents, &window, nullptr); },
-             [&] { connect(channel, &DialogChannelControl::clearChannelEvents, &window, &VexaControl::clearChannelEvents); },
-             1}, // switch 10
+             [&] { disconnect(channel, &D::clearChannelEvents, session, nullptr); },
+             [&] { connect(channel, &D::clearChannelEvents, session, &CrateSession::clearChannelEvents); },
+             {"setChannelSwitch(103,10)"}},
             {"channel Set Control", channel, "btnSetControl",
-             [&] { disconnect(channel, &DialogChannelControl::setChannelControl, &window, nullptr); },
-             [&] { connect(channel, &DialogChannelControl::setChannelControl, &window, &VexaControl::setChannelControl); },
-             2}, // switch 0, then switch 10
+             [&] { disconnect(channel, &D::setChannelControl, session, nullptr); },
+             [&] { connect(channel, &D::setChannelControl, session, &CrateSession::setChannelControl); },
+             {"setChannelSwitch(103,0)", "setChannelSwitch(103,10)"}},
             {"module Clear Events", module, "btnClearEvents",
-             [&] { disconnect(module, &DialogModuleControl::clearModuleEvents, &window, nullptr); },
-             [&] { connect(module, &DialogModuleControl::clearModuleEvents, &window, &VexaControl::clearModuleEvents); },
-             1}, // the module's doClear
-            // The access library has no object for event masks: the module takes
-            // the request and calls nothing.
+             [&] { disconnect(module, &M::clearModuleEvents, session, nullptr); },
+             [&] { connect(module, &M::clearModuleEvents, session, &CrateSession::clearModuleEvents); },
+             {"setModuleDoClear(1)"}},
+            // The access library has no object for event masks: the module
+            // takes the request and calls nothing.
             {"channel Set Mask", channel, "btnSetMask",
-             [&] { disconnect(channel, &DialogChannelControl::setChannelEventMask, &window, nullptr); },
-             [&] { connect(channel, &DialogChannelControl::setChannelEventMask, &window, &VexaControl::setChannelEventMask); },
-             0},
+             [&] { disconnect(channel, &D::setChannelEventMask, session, nullptr); },
+             [&] { connect(channel, &D::setChannelEventMask, session, &CrateSession::setChannelEventMask); },
+             {}},
             {"module Set Mask (channels)", module, "btnSetECM",
-             [&] { disconnect(module, &DialogModuleControl::setModuleEventChannelMask, &window, nullptr); },
-             [&] { connect(module, &DialogModuleControl::setModuleEventChannelMask, &window,
-                           &VexaControl::setModuleEventChannelMask); },
-             0},
+             [&] { disconnect(module, &M::setModuleEventChannelMask, session, nullptr); },
+             [&] { connect(module, &M::setModuleEventChannelMask, session, &CrateSession::setModuleEventChannelMask); },
+             {}},
         };
         for (const Request &request : requests) {
-            const quint64 before = controller->libraryCallCount();
+            FakeWiener::clearCalls();
             request.cut();
             click(request.dialog, request.button);
-            QVERIFY2(controller->libraryCallCount() == before, request.name);
+            QVERIFY2(FakeWiener::calls().isEmpty(), request.name);
             request.restore();
             click(request.dialog, request.button);
-            QVERIFY2(controller->libraryCallCount() == before + request.calls, request.name);
+            QCOMPARE(FakeWiener::calls(), request.calls);
         }
-        // What the window applied reached the simulator: channel 3 is off and
-        // its events cleared.
-        QCOMPARE(switchState(3), QStringLiteral("off"));
     }
 
     void moduleChangeForgetsTheOldModule()
