@@ -58,12 +58,12 @@ private:
         QTest::mouseClick(d->findChild<QPushButton *>(QLatin1String(name)), Qt::LeftButton);
     }
 
-    // Waits until the window has emitted `signal` `count` more times: the
-    // simulator's state of before the wait is then on screen.
+    // Waits until the window's session has emitted `signal` `count` more times:
+    // the simulator's state of before the wait is then on screen.
     template <typename Signal>
     static bool waitRefreshes(VexaControl &w, Signal signal, int count)
     {
-        QSignalSpy spy(&w, signal);
+        QSignalSpy spy(w.session(), signal);
         QElapsedTimer t;
         t.start();
         while (spy.size() < count && t.elapsed() < RefreshWaitMs)
@@ -73,11 +73,11 @@ private:
     // One full pass of the channel refresh: the last signal of the last channel.
     static bool channelRefreshed(VexaControl &w, int passes = 1)
     {
-        return waitRefreshes(w, &VexaControl::updateChannelEventMask, passes * table(w)->rowCount() + 1);
+        return waitRefreshes(w, &CrateSession::updateChannelEventMask, passes * table(w)->rowCount() + 1);
     }
     static bool moduleRefreshed(VexaControl &w, int passes = 1)
     {
-        return waitRefreshes(w, &VexaControl::updateModuleStatus, passes + 1);
+        return waitRefreshes(w, &CrateSession::updateModuleStatus, passes + 1);
     }
 
     DialogChannelControl *openChannelDialog(VexaControl &w, int row)
