@@ -25,7 +25,9 @@
 
 class BaseController;
 class BaseCrate;
+class DialogChannelControl;
 class DialogCrate;
+class DialogModuleControl;
 class IpV4InputDialog;
 class QLabel;
 class QProgressBar;
@@ -95,6 +97,7 @@ private slots:
     void on_actionSetAllModulesKillEnable_triggered();
     void on_actionSetAllModulesKillDisable_triggered();
     // Module menu
+    void on_actionModuleStatusControl_triggered();
     void on_actionSelectModule_triggered();
     void on_actionPreviousModule_triggered();
     void on_actionNextModule_triggered();
@@ -126,6 +129,7 @@ private slots:
     void on_actionEnableBothResistors_triggered();
     void on_actionDoMultiplex_triggered();
     // Channel menu
+    void on_actionChannelStatusControl_triggered();
     void on_actionSelectChannel_triggered();
     void on_actionSetChannelVoltage_triggered();
     void on_actionSetChannelCurrent_triggered();
@@ -215,9 +219,9 @@ private:
     // Dialogs of later features; created on first use and kept.
     QPointer<QWidget> m_dialogCalibrationControl;
     QPointer<QWidget> m_dialogSuppliesTempLimits;
-    QPointer<QWidget> m_dialogChannelControl;
+    DialogChannelControl *m_dialogChannelControl = nullptr;
     QPointer<QWidget> m_scriptConsole;
-    QPointer<QWidget> m_dialogModuleControl;
+    DialogModuleControl *m_dialogModuleControl = nullptr;
     QPointer<QWidget> m_dialogChannelBounds;
     QPointer<QWidget> m_dialogFlexGroups;
     QPointer<QWidget> m_dialogFactory;

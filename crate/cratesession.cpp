@@ -376,6 +376,15 @@ void CrateSession::refreshModule()
     reading.eventStatus = module->eventStatus();
     emit updateModuleStatus(serial, reading.status);
     emit updateModuleEventStatus(serial, reading.eventStatus);
+    if (feedWanted(ModuleWordsFeed)) {
+        emit updateModuleControl(serial, module->control());
+        emit updateModuleEventMask(serial, module->eventMask());
+        emit updateModuleRestartTime(serial, module->restartTime());
+        emit updateModuleEventChannelStatus(serial, module->eventChannelStatus());
+        emit updateModuleEventChannelMask(serial, module->eventChannelMask());
+        emit updateModuleEventGroupStatus(serial, module->eventGroupStatus());
+        emit updateModuleEventGroupMask(serial, module->eventGroupMask());
+    }
     for (int channel = 0; channel < m_channelRows; ++channel) {
         const QString vunit = module->voltageUnit(channel);
         const QString iunit = module->currentUnit(channel);

@@ -75,8 +75,10 @@ public:
     using ControllerFactory = std::function<BaseController *(QObject *parent)>;
 
     // Values some consumers need only while they are shown: the crate values
-    // (crate dialog) and the all-module overview (statistics, overview dialogs).
-    enum Feed { CrateFeed, OverviewFeed };
+    // (crate dialog), the all-module overview (statistics, overview dialogs) and
+    // the module words only the module dialog shows (control word, event mask,
+    // restart time, per-channel and per-group event words).
+    enum Feed { CrateFeed, OverviewFeed, ModuleWordsFeed, FeedCount };
 
     explicit CrateSession(ControllerFactory factory, QObject *parent = nullptr);
     ~CrateSession() override;
@@ -111,6 +113,9 @@ public:
 
     // A consumer that needs a feed while it is visible (its "visible" property).
     void addViewer(Feed feed, QObject *viewer);
+    // Reads the module values on the next tick instead of up to six ticks later
+    // (a dialog that shows them has just opened).
+    void requestModuleRefresh() { m_moduleRefreshPending = true; }
 
     // Stops the refresh until the returned guard ends, restarting it if it ran:
     // a command that waits for a module must not have the refresh read in between.
@@ -281,7 +286,7 @@ private:
     QList<BaseCrate *> m_crates;
     QTimer *m_refreshTimer = nullptr;
     QTimer *m_autoTimer = nullptr;
-    QList<QPointer<QObject>> m_viewers[2];
+    QList<QPointer<QObject>> m_viewers[FeedCount];
     int m_currentModuleIndex = 0;
     int m_currentChannel = -1;
     bool m_channelAnnounced = false;

@@ -995,8 +995,8 @@ void AgentObjects::addSimulatorControls()
                      [](SimModule &m, long v) { m.inputError = v == 1; });
     addModuleControl("cratesimModuleNeedService", [](const SimModule &m) { return long(m.needService); },
                      [](SimModule &m, long v) { m.needService = v == 1; });
-    addModuleControl("cratesimModuleStop", [](const SimModule &m) { return long(m.stopMode); },
-                     [](SimModule &m, long v) { m.stopMode = v == 1; });
+    addModuleControl("cratesimModuleStop", [](const SimModule &m) { return long(m.stopped); },
+                     [](SimModule &m, long v) { m.stopped = v == 1; });
     addModuleColumn(
         "cratesimModuleTemperature", ASN_OPAQUE_FLOAT, [](const SimModule &m) { return floatValue(m.temperature); },
         [](const SnmpValue &v) { return within(v.real, -40.0, 150.0) ? SNMP_ERR_NOERROR : SNMP_ERR_WRONGVALUE; },
@@ -1059,6 +1059,10 @@ void AgentObjects::addSimulatorControls()
                       [](SimModule &, SimChannel &ch, long v) { ch.inhibitInput = v == 1; });
     addChannelControl("cratesimChannelOverload", [](const SimChannel &ch) { return long(ch.overload); },
                       [](SimModule &, SimChannel &ch, long v) { ch.overload = v == 1; });
+    addChannelControl("cratesimChannelOverVoltage", [](const SimChannel &ch) { return long(ch.overVoltage); },
+                      [](SimModule &, SimChannel &ch, long v) { ch.overVoltage = v == 1; });
+    addChannelControl("cratesimChannelOverCurrent", [](const SimChannel &ch) { return long(ch.overCurrent); },
+                      [](SimModule &, SimChannel &ch, long v) { ch.overCurrent = v == 1; });
     addChannelControl("cratesimChannelTrip", [](const SimChannel &ch) { return long(ch.isTripped()); },
                       [](SimModule &m, SimChannel &ch, long v) {
                           if (v == 1 && m.isBooted())

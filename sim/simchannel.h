@@ -30,6 +30,10 @@ public:
 
     SimChannel(double nominalVoltage, double nominalCurrent, bool bipolar);
 
+    // Where the regulation faults drive the output: beyond the supervision
+    // limits (102 % and 105 % of the nominal values by default).
+    static constexpr double RunawayFactor = 1.1;
+
     double nominalVoltage() const { return m_nominalVoltage; }
     double nominalCurrent() const { return m_nominalCurrent; }
     bool bipolar() const { return m_bipolar; }
@@ -56,6 +60,10 @@ public:
     double loadOhm = 1.0e9;
     bool inhibitInput = false;
     bool overload = false;
+    // Regulation faults: the output runs away above every limit (over-voltage)
+    // or draws more than the current limit allows (over-current).
+    bool overVoltage = false;
+    bool overCurrent = false;
     double measuredInput = 0.0; // measurement-type modules: voltage at the input
 
     // The switch value a GET of outputSwitch returns.

@@ -4,6 +4,7 @@
 #include "channeleventmaskwidget.h"
 #include "channelstatuswidget.h"
 #include "channeltable.h"
+#include "dialogshots.h"
 #include "moduleeventmaskwidget.h"
 #include "modulelistwidget.h"
 #include "modulestatuswidget.h"
@@ -172,9 +173,19 @@ int main(int argc, char *argv[])
                               QStringLiteral("Time <n> refreshes of a 32-channel table, print the figures and quit."),
                               QStringLiteral("n"));
     parser.addOption(timing);
+    QCommandLineOption channelDialog(QStringLiteral("channel-dialog"),
+                                     QStringLiteral("Save the channel status / control dialog to <file> and quit."),
+                                     QStringLiteral("file"));
+    parser.addOption(channelDialog);
+    QCommandLineOption moduleDialog(QStringLiteral("module-dialog"),
+                                    QStringLiteral("Save the module status / control dialog to <file> and quit."),
+                                    QStringLiteral("file"));
+    parser.addOption(moduleDialog);
     parser.process(app);
     if (parser.isSet(timing))
         return timeRefreshes(parser.value(timing).toInt());
+    if (parser.isSet(channelDialog) || parser.isSet(moduleDialog))
+        return saveDialogShots(parser.value(channelDialog), parser.value(moduleDialog)) ? 0 : 1;
 
     QWidget window;
     window.setWindowTitle(QStringLiteral("cratectl views gallery"));
