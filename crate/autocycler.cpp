@@ -6,7 +6,6 @@
 #include "logfilewriter.h"
 
 #include <QDateTime>
-#include <QLocale>
 
 #include <cmath>
 
@@ -36,7 +35,7 @@ QString AutoCycler::floatText(float value, bool localised)
         if (QString::number(double(value), 'g', precision).toFloat() == value)
             break;
     }
-    return localised ? QLocale().toString(double(value), 'g', precision)
+    return localised ? LogFileWriter::numberLocale().toString(double(value), 'g', precision)
                      : QString::number(double(value), 'g', precision);
 }
 
@@ -61,7 +60,7 @@ bool AutoCycler::step()
     if (!m_logFile && !openLog())
         return false;
 
-    float v = target.current->channelVoltageSet(target.channel);
+    float v = currentSetValue(target.current, target.channel);
     if (!m_ascending) {
         v = float(double(v) - m_settings.increment);
         if (v <= m_settings.lower) {
@@ -96,8 +95,11 @@ int AutoCycler::check()
     switch (m_settings.scope) {
     case ScopeChannel:
         if (target.current && target.channel >= 0)
+        {
+            currentSetValue(target.current, target.channel);
             errors += checkChannel(target.current, target.channel,
                                    QDateTime::currentDateTime().toString(kTimeFormat));
+        }
         break;
     case ScopeModule:
         if (!target.current)
@@ -118,6 +120,14 @@ int AutoCycler::check()
     qCDebug(lcCrate).noquote() << QDateTime::currentDateTime().toString(kTimeFormat) << "errors:" << errors;
     emit checked(errors);
     return errors;
+}
+
+float AutoCycler::currentSetValue(BaseModule *module, int channel)
+{
+    // A module reads all its channels when asked for channel 0 and answers the
+    // others from that reading: ask for channel 0 first so the value is fresh.
+    const float first = module->channelVoltageSet(0);
+    return channel == 0 ? first : module->channelVoltageSet(channel);
 }
 
 int AutoCycler::checkChannel(BaseModule *module, int channel, const QString &when)
@@ -160,6 +170,8 @@ int AutoCycler::checkModule(BaseModule *module)
 void AutoCycler::checkCurrentRange(BaseModule *module)
 {
     const int channels = module->channelNumber();
+    if (channels > 0)
+        module->channelCurrentMeasure(0);
     for (int channel = 0; channel < channels; ++channel) {
         const ChannelStatus status = module->channelStatus(channel);
         if (status.isLCR())

@@ -87,6 +87,7 @@ signals:
 
 private:
     QList<BaseModule *> scopeModules(const Target &target) const;
+    static float currentSetValue(BaseModule *module, int channel);
     int checkChannel(BaseModule *module, int channel, const QString &when);
     int checkModule(BaseModule *module);
     void checkCurrentRange(BaseModule *module);

@@ -10,6 +10,13 @@
 #include <unistd.h>
 #endif
 
+QLocale LogFileWriter::numberLocale()
+{
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+    return locale;
+}
+
 LogFileWriter::~LogFileWriter()
 {
     close();
@@ -63,7 +70,7 @@ bool LogFileWriter::writeLine(const QByteArray &line)
     if (!stillTheOpenedFile())
         return fail(QCoreApplication::translate("LogFileWriter", "the file was removed or replaced"));
 
-    const qint64 sizeBefore = m_file.size();
+    const qint64 sizeBefore = m_file.isSequential() ? -1 : m_file.size();
     const QByteArray bytes = line + '\n';
     const qint64 written = m_file.write(bytes);
     QString reason;

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QLocale>
 #include <QString>
 
 class LogFileWriter
@@ -16,6 +17,11 @@ public:
         NewlineOnly,      // "\n" on every platform
         PlatformLineEnds, // "\r\n" where the platform writes text that way
     };
+
+    // Numbers in log files: the operator's decimal separator, but no group
+    // separators, since one locale's group separator is another's decimal
+    // point and a reader elsewhere would take 1,000.5 for 1.0005.
+    static QLocale numberLocale();
 
     LogFileWriter() = default;
     ~LogFileWriter();

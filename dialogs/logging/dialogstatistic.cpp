@@ -8,7 +8,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QHideEvent>
-#include <QLocale>
 
 namespace {
 const QString kEnding = QStringLiteral(".csv");
@@ -85,7 +84,7 @@ void DialogStatistic::updateChannelVoltageMeasure(int serialNumber, int channel,
     if (singleChannel() || channel == 0)
         m_pendingLines[slot].clear();
     if (writesVoltages())
-        m_pendingLines[slot] += QLocale().toString(double(siValue), 'g', 6) + QLatin1Char(';');
+        m_pendingLines[slot] += LogFileWriter::numberLocale().toString(double(siValue), 'g', 6) + QLatin1Char(';');
 }
 
 void DialogStatistic::updateChannelCurrentMeasure(int serialNumber, int channel, float siValue)
@@ -94,7 +93,7 @@ void DialogStatistic::updateChannelCurrentMeasure(int serialNumber, int channel,
     if (slot < 0)
         return;
     if (writesCurrents())
-        m_pendingLines[slot] += QLocale().toString(double(siValue), 'g', 6) + QLatin1Char(';');
+        m_pendingLines[slot] += LogFileWriter::numberLocale().toString(double(siValue), 'g', 6) + QLatin1Char(';');
     const int channels = isRecording() ? m_recordedChannelCount : m_channelCount;
     if (singleChannel() || channel == channels - 1)
         writeModuleLine(serialNumber, slot);
@@ -130,7 +129,7 @@ void DialogStatistic::writeModuleLine(int serialNumber, int slot)
     m_writeTimer.restart();
     const QString line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd;HH:mm:ss.zzz"))
         + QLatin1Char(';') + QString::number(serialNumber) + QLatin1Char(';') + m_pendingLines[slot]
-        + QLocale().toString(double(m_temperatures[slot]), 'f', 1);
+        + LogFileWriter::numberLocale().toString(double(m_temperatures[slot]), 'f', 1);
     if (!writeLine(line))
         return;
     ++m_linesWritten;
