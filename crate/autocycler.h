@@ -11,6 +11,7 @@
 // then stops the cycle.
 
 #include <QList>
+#include <QMetaType>
 #include <QObject>
 #include <QString>
 
@@ -101,3 +102,5 @@ private:
     float m_lastDemand = 0.0f;
     bool m_ascending = false;
 };
+
+Q_DECLARE_METATYPE(AutoCycler::Settings)

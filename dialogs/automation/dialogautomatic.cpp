@@ -7,6 +7,15 @@ DialogAutomatic::DialogAutomatic(QWidget *parent)
 {
     m_ui->setupUi(this);
     showRunning();
+    const auto announce = [this] { emit automaticSettingsChanged(settings()); };
+    for (QDoubleSpinBox *box : {m_ui->sbUpper, m_ui->sbLower, m_ui->sbIncrement})
+        connect(box, &QDoubleSpinBox::valueChanged, this, announce);
+    for (QRadioButton *button : {m_ui->chkChannel, m_ui->chkModule, m_ui->chkSystem, m_ui->chkSpecial})
+        connect(button, &QRadioButton::toggled, this, [announce](bool checked) {
+            if (checked)
+                announce();
+        });
+    connect(m_ui->checkType, &QComboBox::currentIndexChanged, this, announce);
 }
 
 DialogAutomatic::~DialogAutomatic()

@@ -1,8 +1,9 @@
 #pragma once
 // The automatic dialog: limits, increment, interval and scope of the voltage
 // cycle, which check follows each step, Start/Stop, and the check messages.
-// It runs nothing itself; the timer's owner reads settings() at each step and
-// check, and hears Start/Stop and interval changes through the two signals.
+// It runs nothing itself: the timer's owner gets the limits, scope and check
+// type through automaticSettingsChanged (and settings()), and Start/Stop and
+// interval changes through the two timer signals.
 
 #include "autocycler.h"
 
@@ -28,6 +29,8 @@ public:
 signals:
     void automaticTimerIntervalChanged(int interval);
     void automaticTimerEnabled(bool enabled);
+    // Any of limits, increment, scope or check type changed; takes effect at the next step.
+    void automaticSettingsChanged(AutoCycler::Settings settings);
 
 public slots:
     void log(QString message);

@@ -73,7 +73,13 @@ private slots:
         child<QDoubleSpinBox>(d, "sbUpper")->setValue(1200.5);
         child<QDoubleSpinBox>(d, "sbLower")->setValue(10);
         child<QDoubleSpinBox>(d, "sbIncrement")->setValue(0.25);
+        QSignalSpy changed(&d, &DialogAutomatic::automaticSettingsChanged);
+        child<QDoubleSpinBox>(d, "sbIncrement")->setValue(0.5);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed.at(0).at(0).value<AutoCycler::Settings>().increment, 0.5);
+        child<QDoubleSpinBox>(d, "sbIncrement")->setValue(0.25);
         const AutoCycler::Settings s = d.settings();
+        QCOMPARE(changed.last().at(0).value<AutoCycler::Settings>().scope, scope);
         QCOMPARE(d.scope(), scope);
         QCOMPARE(s.scope, scope);
         QCOMPARE(s.checkType, checkIndex);
