@@ -7,7 +7,10 @@
 #include "basemodule.h"
 #include "channelstatuswidget.h"
 #include "channeleventmaskwidget.h"
+#include "autocycler.h"
+#include "dialogautomatic.h"
 #include "dialogcrate.h"
+#include "dialogstatistic.h"
 #include "ipv4inputdialog.h"
 #include "messagebox.h"
 #include "moduleeventmaskwidget.h"
@@ -84,6 +87,21 @@ VexaControl::VexaControl(QWidget *parent)
     m_autoTimer = new QTimer(this);
     m_autoTimer->setInterval(30000);
     connect(m_autoTimer, &QTimer::timeout, this, &VexaControl::autoTimerUpdate);
+    m_autoCycler = new AutoCycler(this);
+    m_autoCycler->setTargetSource([this] {
+        AutoCycler::Target target;
+        target.modules = m_modules;
+        target.current = currentModule();
+        target.channel = currentChannel();
+        return target;
+    });
+    connect(m_autoCycler, &AutoCycler::log, this, &VexaControl::autoTimerControlLog);
+    connect(m_autoCycler, &AutoCycler::failed, this, [this](const QString &message) {
+        m_autoTimer->stop();
+        emit autoTimerControlLog(message);
+        if (m_dialogAutomatic)
+            m_dialogAutomatic->automaticTimerStopped();
+    });
 
     // The channel table gets the room; the status panel below keeps its own height.
     m_ui->splitter->setStretchFactor(0, 3);
@@ -700,16 +718,33 @@ void VexaControl::refreshOverview()
     qCDebug(lcApp).noquote() << "refreshOverview:" << QString::number(elapsed.nsecsElapsed() / 1e6, 'f', 3);
 }
 
-// Automatic timer: the dialog and the log come with the automatic feature.
-void VexaControl::autoTimerUpdate() {}
-void VexaControl::autoTimerControlUpdate() {}
+void VexaControl::autoTimerUpdate()
+{
+    if (!m_dialogAutomatic)
+        return;
+    m_autoCycler->setSettings(m_dialogAutomatic->settings());
+    if (m_autoCycler->step())
+        QTimer::singleShot(AutoCycler::checkDelayMs(m_autoTimer->interval()), Qt::PreciseTimer, this,
+                           &VexaControl::autoTimerControlUpdate);
+}
+
+void VexaControl::autoTimerControlUpdate()
+{
+    if (m_dialogAutomatic)
+        m_autoCycler->setSettings(m_dialogAutomatic->settings());
+    m_autoCycler->check();
+}
+
 void VexaControl::autoTimerIntervalChanged(int interval)
 {
+    qCDebug(lcApp) << "autoTimer interval" << interval;
     if (interval > 0)
         m_autoTimer->setInterval(interval);
 }
+
 void VexaControl::autoTimerEnabled(bool enabled)
 {
+    qCDebug(lcApp) << "autoTimer enabled" << enabled;
     if (enabled)
         m_autoTimer->start();
     else
@@ -892,6 +927,39 @@ void VexaControl::on_actionSetCrateAddress_triggered()
     m_ui->menuSystem->setEnabled(false);
     m_statusLabel2->setText(kDarkGreenBold + tr("Waiting %1 seconds before re-connect to crate...").arg(5));
     QTimer::singleShot(5000, this, &VexaControl::initModuleAccess);
+}
+
+void VexaControl::on_actionAutomatic_triggered()
+{
+    if (!m_dialogAutomatic) {
+        m_dialogAutomatic = new DialogAutomatic(this);
+        connect(m_dialogAutomatic, &DialogAutomatic::automaticTimerEnabled, this, &VexaControl::autoTimerEnabled);
+        connect(m_dialogAutomatic, &DialogAutomatic::automaticTimerIntervalChanged, this,
+                &VexaControl::autoTimerIntervalChanged);
+        connect(this, &VexaControl::autoTimerControlLog, m_dialogAutomatic, &DialogAutomatic::log);
+    }
+    m_dialogAutomatic->show();
+    m_dialogAutomatic->raise();
+    m_dialogAutomatic->activateWindow();
+}
+
+void VexaControl::on_actionStatistic_triggered()
+{
+    if (!m_dialogStatistic) {
+        m_dialogStatistic = new DialogStatistic(this);
+        DialogStatistic *d = m_dialogStatistic;
+        connect(this, qOverload<int, int, float, QString>(&VexaControl::updateChannelVoltageMeasure), d,
+                &DialogStatistic::updateChannelVoltageMeasure);
+        connect(this, qOverload<int, int, float, QString>(&VexaControl::updateChannelCurrentMeasure), d,
+                &DialogStatistic::updateChannelCurrentMeasure);
+        connect(this, &VexaControl::updateAllModulesStarted, d, &DialogStatistic::updateAllModulesStarted);
+        connect(this, &VexaControl::updateAllModulesCompleted, d, &DialogStatistic::updateAllModulesCompleted);
+        connect(this, &VexaControl::updateModuleTemperature, d, &DialogStatistic::updateModuleTemperature);
+    }
+    m_dialogStatistic->setChannelCount(m_ui->table->rowCount());
+    m_dialogStatistic->show();
+    m_dialogStatistic->raise();
+    m_dialogStatistic->activateWindow();
 }
 
 void VexaControl::on_actionCrates_triggered()

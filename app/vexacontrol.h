@@ -21,10 +21,13 @@
 #include "modulestatus.h"
 #include "vexatypes.h"
 
+class AutoCycler;
 class BaseController;
 class BaseCrate;
 class BaseModule;
+class DialogAutomatic;
 class DialogCrate;
+class DialogStatistic;
 class IpV4InputDialog;
 class QLabel;
 class QProgressBar;
@@ -181,6 +184,8 @@ private slots:
     void on_actionHideShowStatusPanel_triggered();
     void on_actionQuit_triggered();
     void on_actionSystemReset_triggered();
+    void on_actionAutomatic_triggered();
+    void on_actionStatistic_triggered();
     // System menu
     void on_actionCrates_triggered();
     void on_actionSetCrateAddress_triggered();
@@ -316,8 +321,8 @@ private:
     QPointer<QWidget> m_dialogFactory;
     QPointer<QWidget> m_dialogSpecial;
     QPointer<QWidget> m_dialogInterlockOut;
-    QPointer<QWidget> m_dialogStatistic;
-    QPointer<QWidget> m_dialogAutomatic;
+    QPointer<DialogStatistic> m_dialogStatistic;
+    QPointer<DialogAutomatic> m_dialogAutomatic;
     QPointer<QWidget> m_dialogOverview;
     DialogCrate *m_dialogCrate = nullptr;
 
@@ -333,8 +338,7 @@ private:
     QLabel *m_statusLabel2 = nullptr;
     QLabel *m_statusLabel3 = nullptr;
     QProgressBar *m_fanSpeedBar = nullptr;
-    float m_lastDemand = 0.0f;
-    QFile m_logFile;
+    AutoCycler *m_autoCycler = nullptr;
 
     // Refresh bookkeeping (kept per window rather than process-wide so that a
     // second window in one process, as in the tests, starts from the same point).
