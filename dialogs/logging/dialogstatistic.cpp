@@ -68,6 +68,11 @@ int DialogStatistic::moduleSlot(int serialNumber)
 
 int DialogStatistic::acceptedSlot(int serialNumber, int channel)
 {
+    // The same update signals also carry the current module's values on every
+    // tick; counted too, they would give that module a second line per pass,
+    // the first before its temperature is known.
+    if (!m_inPass)
+        return -1;
     if (singleChannel() && channel != m_ui->spbChannelNumber->value())
         return -1;
     const int slot = moduleSlot(serialNumber);
@@ -110,12 +115,14 @@ void DialogStatistic::updateModuleTemperature(int serialNumber, int index, float
 
 void DialogStatistic::updateAllModulesStarted()
 {
+    m_inPass = true;
     if (m_once && !isRecording() && !startRecording())
         m_once = false; // one report of an unusable file, not one per refresh pass
 }
 
 void DialogStatistic::updateAllModulesCompleted()
 {
+    m_inPass = false;
     if (m_once)
         stopRecording();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The measurement log: records the measured voltages and currents of every
 // module to a semicolon-separated file, one line per module per refresh pass
-// over all modules, with a time stamp, the serial number and the module's first
+// over all modules (values outside such a pass are not recorded), with a time stamp, the serial number and the module's first
 // temperature. Recording runs from Start to Stop, or for one pass (Once). The
 // values arrive through the update slots; the dialog calls no module.
 //
@@ -78,6 +78,9 @@ private:
     QElapsedTimer m_writeTimer;
     int m_linesWritten = 0;
     bool m_once = false;
+    // Between updateAllModulesStarted and updateAllModulesCompleted: only
+    // values of that pass over all modules are recorded.
+    bool m_inPass = false;
     int m_channelCount = 0;
     // The channel count the header of the open file was written for.
     int m_recordedChannelCount = 0;

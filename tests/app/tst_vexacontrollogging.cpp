@@ -178,6 +178,27 @@ private slots:
         }
     }
 
+    void statisticRecordsEachModuleOncePerPass()
+    {
+        VexaControl window;
+        QVERIFY(waitConnected(window));
+        action(window, "actionStatistic")->trigger();
+        auto *dialog = window.findChild<DialogStatistic *>();
+        QVERIFY(dialog);
+        const QString path = m_dir.filePath(QStringLiteral("startstop.csv"));
+        dialog->findChild<QLineEdit *>(QStringLiteral("txtFilename"))->setText(path);
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("btnStart")), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->linesWritten() >= 9, 10000);
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("btnStop")), Qt::LeftButton);
+        const QStringList lines = fileLines(path);
+        QCOMPARE(lines.size(), 1 + dialog->linesWritten());
+        // Module after module, the current one (slot 0) no more often than the others.
+        for (int i = 1; i < lines.size(); ++i)
+            QVERIFY2(lines.at(i).section(QLatin1Char(';'), 2, 2) == QString::number(8300001 + (i - 1) % 3)
+                         && !lines.at(i).endsWith(QStringLiteral(";0.0")),
+                     qPrintable(lines.at(i)));
+    }
+
     void demandsWalkBetweenTheLimitsAndEachCheckFollowsTwoSecondsLater()
     {
         VexaControl window;

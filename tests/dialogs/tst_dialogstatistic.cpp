@@ -203,6 +203,7 @@ private slots:
         useFile(d, m_path);
         child<QRadioButton>(d, choice.toLatin1().constData())->setChecked(true);
         QTest::mouseClick(button(d, "btnStart"), Qt::LeftButton);
+        d.updateAllModulesStarted();
         d.updateModuleTemperature(55, 0, -3.26f);
         for (int channel = 0; channel < 3; ++channel) {
             d.updateChannelVoltageMeasure(55, channel, 1000.5f + channel);
@@ -210,6 +211,7 @@ private slots:
             QCOMPARE(d.linesWritten(), 0);
             d.updateChannelCurrentMeasure(55, channel, 1.25e-6f * (channel + 1));
         }
+        d.updateAllModulesCompleted();
         QCOMPARE(d.linesWritten(), 1);
         const QStringList lines = fileLines();
         QCOMPARE(lines.size(), 2);
@@ -231,15 +233,33 @@ private slots:
         child<QSpinBox>(d, "spbChannelNumber")->setValue(2);
         QTest::mouseClick(button(d, "btnStart"), Qt::LeftButton);
         QVERIFY(!child<QGroupBox>(d, "grpChannelSelection")->isEnabled());
-        feedModule(d, 9, 4);
+        refreshPass(d, {9}, 4);
         QCOMPARE(d.linesWritten(), 1);
-        feedModule(d, 9, 4);
+        refreshPass(d, {9}, 4);
         const QStringList lines = fileLines();
         QCOMPARE(lines.size(), 3);
         QCOMPARE(lines.at(0), QStringLiteral("Date;Time;Serial no.;Vmeasure2;Imeasure2;Temperature"));
         const QRegularExpression both(QLatin1Char('^') + kStamp + QStringLiteral(";9;1002\\.5;3\\.75e-06;31\\.5$"));
         QVERIFY2(both.match(lines.at(1)).hasMatch(), qPrintable(lines.at(1)));
         QVERIFY2(both.match(lines.at(2)).hasMatch(), qPrintable(lines.at(2)));
+    }
+
+    void onlyValuesOfAPassOverAllModulesAreRecorded()
+    {
+        DialogStatistic d;
+        d.setChannelCount(4);
+        useFile(d, m_path);
+        QTest::mouseClick(button(d, "btnStart"), Qt::LeftButton);
+        // The current module's values of every tick come through the same slots.
+        feedModule(d, 7001, 4, 0.0f);
+        QCOMPARE(d.linesWritten(), 0);
+        refreshPass(d, {7001, 7002}, 4);
+        feedModule(d, 7001, 4, 0.0f);
+        QCOMPARE(d.linesWritten(), 2);
+        const QStringList lines = fileLines();
+        QCOMPARE(lines.size(), 3);
+        QVERIFY2(fourChannelLine(7001).match(lines.at(1)).hasMatch(), qPrintable(lines.at(1)));
+        QVERIFY2(fourChannelLine(7002).match(lines.at(2)).hasMatch(), qPrintable(lines.at(2)));
     }
 
     void sixtyFifthModuleIsIgnored()
@@ -277,7 +297,7 @@ private slots:
         QTest::mouseClick(child<QRadioButton>(d, "chkSingleChannel"), Qt::LeftButton);
         child<QSpinBox>(d, "spbChannelNumber")->setValue(channel);
         QTest::mouseClick(button(d, "btnStart"), Qt::LeftButton);
-        feedModule(d, 3, 99);
+        refreshPass(d, {3}, 99);
         QCOMPARE(d.linesWritten(), lines);
         QCOMPARE(fileLines().size(), 1 + lines);
     }
@@ -391,7 +411,7 @@ private slots:
         d.setChannelCount(1);
         useFile(d, m_path);
         QTest::mouseClick(button(d, "btnStart"), Qt::LeftButton);
-        feedModule(d, 12, 1);
+        refreshPass(d, {12}, 1);
         QLocale::setDefault(saved);
         const QStringList lines = fileLines();
         QCOMPARE(lines.size(), 2);
