@@ -1,7 +1,6 @@
 // The voltage cycler over modules of the in-process fake library: the turning
 // rule, which channels each scope writes, the checks with their messages, the
-// CSV log (appended across runs) and what happens when the log cannot be
-// opened or written.
+// CSV line, and what happens when the log cannot be opened or written.
 
 #include "autocycler.h"
 #include "fakewienerlibrary.h"
@@ -282,31 +281,6 @@ private slots:
         QVERIFY(log.at(1).at(0).toString().startsWith(QStringLiteral("Channel 3: High Range Imeas = 0, Status = 0000 (")));
         // No CSV line in this mode.
         QCOMPARE(logLines(), QStringList{QString()});
-    }
-
-    void logIsAppendedAcrossRuns()
-    {
-        makeModules(1);
-        const QString path = m_dir->filePath(QStringLiteral("autologfile.csv"));
-        {
-            QFile old(path);
-            QVERIFY(old.open(QIODevice::WriteOnly));
-            old.write("an earlier night's line that is much longer than any line written now, so an overwrite "
-                      "from the start would leave its tail behind;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;\n");
-        }
-        for (int run = 0; run < 2; ++run) {
-            setAll(1, 500);
-            AutoCycler cycler;
-            attach(cycler, AutoCycler::ScopeModule);
-            QVERIFY(cycler.step());
-            QCOMPARE(cycler.check(), 0);
-        }
-        const QStringList lines = logLines();
-        QCOMPARE(lines.size(), 4);
-        QVERIFY(lines.at(0).startsWith(QStringLiteral("an earlier night's line")));
-        QVERIFY(lines.at(1).contains(QRegularExpression(QLatin1Char('^') + kDateTime + QStringLiteral(";400;"))));
-        QVERIFY(lines.at(2).contains(QRegularExpression(QLatin1Char('^') + kDateTime + QStringLiteral(";400;"))));
-        QVERIFY(lines.at(3).isEmpty());
     }
 
     void logFailureIsReportedOnceAndReopenedOnTheNextStart_data()
