@@ -149,12 +149,10 @@ bool DialogStatistic::writeLine(const QString &line)
         return true;
     const QString fileName = m_file->fileName();
     const QString reason = m_file->errorString();
-    // Idle first: the box below waits for the operator while refresh passes go on.
     stopRecording();
-    MessageBox::warning(this, QString::fromLatin1(Product::Title),
-                        tr("Writing to file '%1' failed: %2.\n\nRecording has stopped; the lines written "
-                           "before are kept. Choose another file and start again.")
-                            .arg(QDir::toNativeSeparators(fileName), reason));
+    warnLater(tr("Writing to file '%1' failed: %2.\n\nRecording has stopped; the lines written before are kept. "
+                 "Choose another file and start again.")
+                  .arg(QDir::toNativeSeparators(fileName), reason));
     return false;
 }
 
@@ -163,8 +161,7 @@ bool DialogStatistic::startRecording()
     auto file = std::make_unique<LogFileWriter>();
     const QString fileName = m_ui->txtFilename->text();
     if (!file->open(fileName, LogFileWriter::PlatformLineEnds)) {
-        MessageBox::warning(this, QString::fromLatin1(Product::Title),
-                            tr("Can not open file '%1' for writing!").arg(fileName));
+        warnLater(tr("Can not open file '%1' for writing!").arg(fileName));
         return false;
     }
     m_file = std::move(file);
@@ -208,6 +205,16 @@ void DialogStatistic::stopRecording()
     m_ui->grpChannelSelection->setEnabled(true);
     m_ui->writeGroup->setEnabled(true);
     m_ui->delayGroup->setEnabled(true);
+}
+
+void DialogStatistic::warnLater(const QString &text)
+{
+    // Failures surface inside a refresh pass; a modal box opened there would
+    // run further passes (and a reconnect) nested inside the one in progress.
+    QMetaObject::invokeMethod(
+        this,
+        [this, text] { MessageBox::warning(this, QString::fromLatin1(Product::Title), text); },
+        Qt::QueuedConnection);
 }
 
 void DialogStatistic::showLinesWritten()

@@ -71,6 +71,7 @@ private:
     void stopRecording();
     void writeModuleLine(int serialNumber, int slot);
     bool writeLine(const QString &line);
+    void warnLater(const QString &text);
     void showLinesWritten();
 
     Ui::DialogStatistic *m_ui;
