@@ -1,6 +1,8 @@
 #include "dialogautomatic.h"
 #include "ui_dialogautomatic.h"
 
+#include "cratesession.h"
+
 DialogAutomatic::DialogAutomatic(QWidget *parent)
     : QDialog(parent)
     , m_ui(new Ui::DialogAutomatic)
@@ -21,6 +23,17 @@ DialogAutomatic::DialogAutomatic(QWidget *parent)
 DialogAutomatic::~DialogAutomatic()
 {
     delete m_ui;
+}
+
+void DialogAutomatic::bind(CrateSession *session)
+{
+    connect(session, &CrateSession::autoTimerControlLog, this, &DialogAutomatic::log);
+    connect(session, &CrateSession::autoTimerStopped, this, &DialogAutomatic::automaticTimerStopped);
+    connect(this, &DialogAutomatic::automaticTimerEnabled, session, &CrateSession::autoTimerEnabled);
+    connect(this, &DialogAutomatic::automaticTimerIntervalChanged, session, &CrateSession::autoTimerIntervalChanged);
+    connect(this, &DialogAutomatic::automaticSettingsChanged, session, &CrateSession::setAutoTimerSettings);
+    session->setAutoTimerSettings(settings());
+    session->autoTimerIntervalChanged(m_ui->sbInterval->value() * 1000);
 }
 
 int DialogAutomatic::scope() const

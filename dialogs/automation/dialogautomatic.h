@@ -9,6 +9,8 @@
 
 #include <QDialog>
 
+class CrateSession;
+
 namespace Ui {
 class DialogAutomatic;
 }
@@ -20,6 +22,9 @@ class DialogAutomatic : public QDialog
 public:
     explicit DialogAutomatic(QWidget *parent = nullptr);
     ~DialogAutomatic() override;
+
+    // Connects the dialog to the session's auto timer and hands it the current settings.
+    void bind(CrateSession *session);
 
     bool isRunning() const { return m_running; }
     // Scope: "Selected Channel" 0, "Selected Module" 1, "Whole System" 2, otherwise 3.

@@ -1,6 +1,7 @@
 #include "dialogstatistic.h"
 #include "ui_dialogstatistic.h"
 
+#include "cratesession.h"
 #include "logfilewriter.h"
 #include "messagebox.h"
 #include "product.h"
@@ -28,6 +29,18 @@ DialogStatistic::DialogStatistic(QWidget *parent)
 DialogStatistic::~DialogStatistic()
 {
     delete m_ui;
+}
+
+void DialogStatistic::bind(CrateSession *session)
+{
+    connect(session, qOverload<int, int, float, QString>(&CrateSession::updateChannelVoltageMeasure), this,
+            &DialogStatistic::updateChannelVoltageMeasure);
+    connect(session, qOverload<int, int, float, QString>(&CrateSession::updateChannelCurrentMeasure), this,
+            &DialogStatistic::updateChannelCurrentMeasure);
+    connect(session, &CrateSession::updateAllModulesStarted, this, &DialogStatistic::updateAllModulesStarted);
+    connect(session, &CrateSession::updateAllModulesCompleted, this, &DialogStatistic::updateAllModulesCompleted);
+    connect(session, &CrateSession::updateModuleTemperature, this, &DialogStatistic::updateModuleTemperature);
+    session->addViewer(CrateSession::OverviewFeed, this);
 }
 
 void DialogStatistic::setChannelCount(int count)

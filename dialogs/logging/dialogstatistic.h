@@ -16,6 +16,7 @@
 #include <array>
 #include <memory>
 
+class CrateSession;
 class LogFileWriter;
 
 namespace Ui {
@@ -32,6 +33,10 @@ public:
 
     explicit DialogStatistic(QWidget *parent = nullptr);
     ~DialogStatistic() override;
+
+    // Connects the value slots to the session's pass over all modules, which
+    // runs while the dialog is visible.
+    void bind(CrateSession *session);
 
     // The channel number of the main window's current module; the main window
     // calls this each time it shows the dialog.

@@ -8,7 +8,7 @@
 #include "snmpmodule.h"
 #include "testenv.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
