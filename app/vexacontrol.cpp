@@ -8,7 +8,9 @@
 #include "basemodule.h"
 #include "channeleventmaskwidget.h"
 #include "channelstatuswidget.h"
+#include "dialogautomatic.h"
 #include "dialogcrate.h"
+#include "dialogstatistic.h"
 #include "ipv4inputdialog.h"
 #include "messagebox.h"
 #include "moduleeventmaskwidget.h"
@@ -666,6 +668,29 @@ void VexaControl::on_actionSetCrateAddress_triggered()
     m_ui->menuSystem->setEnabled(false);
     m_statusLabel2->setText(kDarkGreenBold + tr("Waiting %1 seconds before re-connect to crate...").arg(5));
     QTimer::singleShot(5000, this, &VexaControl::initModuleAccess);
+}
+
+// A modeless dialog kept for the program's life: shown again in front.
+static void showDialog(QWidget *dialog)
+{
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+void VexaControl::on_actionAutomatic_triggered()
+{
+    if (!m_dialogAutomatic)
+        (m_dialogAutomatic = new DialogAutomatic(this))->bind(m_session);
+    showDialog(m_dialogAutomatic);
+}
+
+void VexaControl::on_actionStatistic_triggered()
+{
+    if (!m_dialogStatistic)
+        (m_dialogStatistic = new DialogStatistic(this))->bind(m_session);
+    m_dialogStatistic->setChannelCount(m_session->channelRows());
+    showDialog(m_dialogStatistic);
 }
 
 void VexaControl::on_actionCrates_triggered()

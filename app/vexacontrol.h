@@ -25,9 +25,11 @@
 
 class BaseController;
 class BaseCrate;
+class DialogAutomatic;
 class DialogChannelControl;
 class DialogCrate;
 class DialogModuleControl;
+class DialogStatistic;
 class IpV4InputDialog;
 class QLabel;
 class QProgressBar;
@@ -79,6 +81,8 @@ private slots:
     void on_actionHideShowStatusPanel_triggered();
     void on_actionQuit_triggered();
     void on_actionSystemReset_triggered();
+    void on_actionAutomatic_triggered();
+    void on_actionStatistic_triggered();
     // System menu
     void on_actionCrates_triggered();
     void on_actionSetCrateAddress_triggered();
@@ -227,8 +231,8 @@ private:
     QPointer<QWidget> m_dialogFactory;
     QPointer<QWidget> m_dialogSpecial;
     QPointer<QWidget> m_dialogInterlockOut;
-    QPointer<QWidget> m_dialogStatistic;
-    QPointer<QWidget> m_dialogAutomatic;
+    QPointer<DialogStatistic> m_dialogStatistic;
+    QPointer<DialogAutomatic> m_dialogAutomatic;
     QPointer<QWidget> m_dialogOverview;
     DialogCrate *m_dialogCrate = nullptr;
 

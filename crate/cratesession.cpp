@@ -44,6 +44,20 @@ CrateSession::CrateSession(ControllerFactory factory, QObject *parent)
     m_autoTimer = new QTimer(this);
     m_autoTimer->setInterval(30000);
     connect(m_autoTimer, &QTimer::timeout, this, &CrateSession::autoTimerUpdate);
+    m_autoCycler = new AutoCycler(this);
+    m_autoCycler->setTargetSource([this] {
+        AutoCycler::Target target;
+        target.modules = m_modules;
+        target.current = currentModule();
+        target.channel = m_currentChannel;
+        return target;
+    });
+    connect(m_autoCycler, &AutoCycler::log, this, &CrateSession::autoTimerControlLog);
+    connect(m_autoCycler, &AutoCycler::failed, this, [this](const QString &message) {
+        m_autoTimer->stop();
+        emit autoTimerControlLog(message);
+        emit autoTimerStopped();
+    });
 }
 
 CrateSession::~CrateSession()
@@ -440,17 +454,36 @@ void CrateSession::refreshOverview()
     qCDebug(lcCrate).noquote() << "refreshOverview:" << elapsedText(elapsed);
 }
 
-void CrateSession::autoTimerUpdate() {}
-void CrateSession::autoTimerControlUpdate() {}
+void CrateSession::autoTimerUpdate()
+{
+    if (!m_autoTimerConfigured)
+        return;
+    if (m_autoCycler->step())
+        QTimer::singleShot(AutoCycler::checkDelayMs(m_autoTimer->interval()), Qt::PreciseTimer, this,
+                           &CrateSession::autoTimerControlUpdate);
+}
+
+void CrateSession::autoTimerControlUpdate()
+{
+    m_autoCycler->check();
+}
+
+void CrateSession::setAutoTimerSettings(AutoCycler::Settings settings)
+{
+    m_autoCycler->setSettings(settings);
+    m_autoTimerConfigured = true;
+}
 
 void CrateSession::autoTimerIntervalChanged(int interval)
 {
+    qCDebug(lcCrate) << "autoTimer interval" << interval;
     if (interval > 0)
         m_autoTimer->setInterval(interval);
 }
 
 void CrateSession::autoTimerEnabled(bool enabled)
 {
+    qCDebug(lcCrate) << "autoTimer enabled" << enabled;
     if (enabled)
         m_autoTimer->start();
     else

@@ -9,6 +9,7 @@
 // Adding a request for a new dialog: one slot here (act on currentModule(), keyed
 // by serial number like the others), one connect in that dialog's bind().
 
+#include "autocycler.h"
 #include "channelcontrol.h"
 #include "channeleventmask.h"
 #include "channeleventstatus.h"
@@ -92,6 +93,8 @@ public:
     // Rows of the current module's channel table: its channel number once set up, else 0.
     int channelRows() const { return m_channelRows; }
     QTimer *refreshTimer() const { return m_refreshTimer; }
+    QTimer *autoTimer() const { return m_autoTimer; }
+    AutoCycler *autoCycler() const { return m_autoCycler; }
     BaseCrate *crateBySerial(int serialNumber) const;
 
     // Drops modules, crates and (when it allows) the controller and stops the refresh.
@@ -221,6 +224,8 @@ signals:
 
     void factoryResetDone(int serialNumber);
     void autoTimerControlLog(QString message);
+    // The auto timer stopped by itself (its log file failed); the message went to autoTimerControlLog.
+    void autoTimerStopped();
 
 public slots:
     // Requests of views and dialogs; each acts on the current module.
@@ -271,6 +276,9 @@ public slots:
     void autoTimerControlUpdate();
     void autoTimerIntervalChanged(int interval);
     void autoTimerEnabled(bool enabled);
+    // Limits, increment, scope and check type of the automatic dialog; the
+    // timer steps nothing until a dialog has given them.
+    void setAutoTimerSettings(AutoCycler::Settings settings);
 
 private:
     void deleteModulesAndCrates();
@@ -286,6 +294,8 @@ private:
     QList<BaseCrate *> m_crates;
     QTimer *m_refreshTimer = nullptr;
     QTimer *m_autoTimer = nullptr;
+    AutoCycler *m_autoCycler = nullptr;
+    bool m_autoTimerConfigured = false;
     QList<QPointer<QObject>> m_viewers[FeedCount];
     int m_currentModuleIndex = 0;
     int m_currentChannel = -1;
