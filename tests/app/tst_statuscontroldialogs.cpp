@@ -2,7 +2,8 @@
 // the menu entries open them, faults provoked in the simulator show in their
 // rows within one refresh and go with Clear, the channel dialog follows the
 // table's row, the restart time is editable only in STOP, and the requests
-// the dialogs send reach the module through the window.
+// the dialogs send reach the module only through the session (checked on the
+// call record of the access library's in-process fake).
 
 #include "tst_vexacontrolsupport.h"
 
