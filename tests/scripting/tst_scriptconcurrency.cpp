@@ -105,6 +105,52 @@ private slots:
         QCOMPARE(FakeWiener::calls({"setOutputVoltage"}).size(), Rounds);
     }
 
+    // The script changes the delayed-trip field of a channel's behaviour while the
+    // window changes its inhibit field and reads the behaviours back. Each write
+    // must be built on the one before it: in the order the library got them,
+    // consecutive writes differ in exactly one field. A write built from a value
+    // read or changed before the other side's write would take that write back.
+    void behaviourFieldsOfBothSidesSurvive()
+    {
+        FakeWiener::reset();
+        FakeWiener::state().moduleDescriptions[Slot] = "vexa, T14X0, 16, 9004, 5.20";
+        SnmpController controller(FakeWiener::functions());
+        QVERIFY(controller.connectTo(QStringLiteral("127.0.0.2")));
+        SnmpModule module(&controller, Slot);
+        module.refreshAllInhibitActions();
+        FakeWiener::clearCalls();
+
+        ScriptThread thread(&module);
+        QVERIFY(thread.runScript(QStringLiteral("for (var i = 0; i < %1; ++i)\n"
+                                                "    mod.setChannelDelayedTripAction(1, 1 + i % 3, 10);")
+                                     .arg(Rounds * 4)));
+        int writes = 0;
+        while (thread.isScriptRunning()) {
+            module.setChannelInhibitAction(1, OutputSupervisionAction(1 + writes % 3));
+            module.refreshAllInhibitActions();
+            ++writes;
+        }
+        thread.stopAndWait();
+        QVERIFY(writes > 0);
+
+        const QString prefix = QStringLiteral("setOutputSupervisionBehavior(%1,").arg(Slot * 100 + 1);
+        int previous = 0;
+        int checked = 0;
+        for (const QString &call : FakeWiener::calls({"setOutputSupervisionBehavior"})) {
+            QVERIFY(call.startsWith(prefix));
+            const int value = call.mid(prefix.size()).chopped(1).toInt();
+            const bool delayedChanged = SupervisionBehavior::delayedTripAction(value) !=
+                                        SupervisionBehavior::delayedTripAction(previous);
+            const bool inhibitChanged = SupervisionBehavior::externalInhibitAction(value) !=
+                                        SupervisionBehavior::externalInhibitAction(previous);
+            QVERIFY2(delayedChanged != inhibitChanged,
+                     qPrintable(QStringLiteral("write %1: %2 after %3").arg(checked).arg(value).arg(previous)));
+            previous = value;
+            ++checked;
+        }
+        QCOMPARE(checked, Rounds * 4 + writes);
+    }
+
     // Stopping while the script is inside a module call lets that call finish and
     // makes no further one.
     void stopWhileHammering()
