@@ -189,8 +189,9 @@ void ScriptThread::run()
             else
                 result = tr("Script exited with result %1").arg(outcome.property(QStringLiteral("value")).toString());
         }
+        // Said before the engine is torn down, which takes a while of its own.
+        emit scriptMessage(result);
     }
-    emit scriptMessage(result);
     {
         std::unique_lock<std::mutex> locker(m_mutex);
         m_running = false;
