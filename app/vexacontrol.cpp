@@ -8,11 +8,13 @@
 #include "channelstatuswidget.h"
 #include "channeleventmaskwidget.h"
 #include "dialogcrate.h"
+#include "dialogscriptconsole.h"
 #include "ipv4inputdialog.h"
 #include "messagebox.h"
 #include "moduleeventmaskwidget.h"
 #include "modulestatuswidget.h"
 #include "product.h"
+#include "scriptthread.h"
 #include "settings.h"
 #include "snmpcontroller.h"
 #include "modulediscovery.h"
@@ -156,6 +158,9 @@ VexaControl::~VexaControl()
         AddressLocker locker;
         locker.unlock(m_controller->address());
     }
+    // Stops a running script before its module goes.
+    delete m_scriptThread;
+    m_scriptThread = nullptr;
     deleteModulesAndCrates();
     delete m_controller;
     m_controller = nullptr;
@@ -223,8 +228,17 @@ quint64 VexaControl::allChannelsMask()
     return ~quint64(0);
 }
 
+void VexaControl::releaseScriptModule()
+{
+    if (!m_scriptThread)
+        return;
+    m_scriptThread->stopAndWait();
+    m_scriptThread->setModule(nullptr);
+}
+
 void VexaControl::deleteModulesAndCrates()
 {
+    releaseScriptModule();
     qDeleteAll(m_modules);
     m_modules.clear();
     for (BaseCrate *crate : std::as_const(m_crates))
@@ -334,6 +348,8 @@ void VexaControl::initModuleAccess()
         m_ui->lstModules->addItem(item);
     }
     m_crates.append(found.crate);
+    if (m_scriptThread)
+        m_scriptThread->setModule(m_modules.value(0));
 
     m_fanSpeedBar->setVisible(true);
     m_fanSpeedBar->setMaximum(kFanSpeedMaximum);
@@ -718,7 +734,22 @@ void VexaControl::autoTimerEnabled(bool enabled)
 
 void VexaControl::runScript(QString script)
 {
-    Q_UNUSED(script)
+    if (m_scriptThread)
+        m_scriptThread->runScript(script);
+}
+
+void VexaControl::on_actionScript_triggered()
+{
+    if (!m_scriptConsole) {
+        // The first module of the list, whichever the operator looks at; none
+        // when the crate has no module, and the console then says so.
+        m_scriptThread = new ScriptThread(m_modules.value(0));
+        m_scriptConsole = new DialogScriptConsole(this);
+        m_scriptConsole->bind(m_scriptThread);
+    }
+    m_scriptConsole->show();
+    m_scriptConsole->raise();
+    m_scriptConsole->activateWindow();
 }
 
 // ---------------------------------------------------------------- crate
@@ -746,6 +777,7 @@ void VexaControl::setCratePowerOn(int serialNumber, bool setOn)
         setModuleActionsEnabled(false);
         // The list and the table would otherwise go on showing modules that no
         // longer exist.
+        releaseScriptModule();
         qDeleteAll(m_modules);
         m_modules.clear();
         m_ui->lstModules->clear();

@@ -25,10 +25,12 @@ class BaseController;
 class BaseCrate;
 class BaseModule;
 class DialogCrate;
+class DialogScriptConsole;
 class IpV4InputDialog;
 class QLabel;
 class QProgressBar;
 class QTimer;
+class ScriptThread;
 
 namespace Ui {
 class VexaControl;
@@ -176,6 +178,7 @@ public slots:
 
 private slots:
     // File menu
+    void on_actionScript_triggered();
     void on_actionController_triggered();
     void on_actionPassword_triggered();
     void on_actionHideShowStatusPanel_triggered();
@@ -277,6 +280,9 @@ private:
     int execAddressDialog(IpV4InputDialog &dialog);
     void setModuleActionsEnabled(bool enabled);
     void deleteModulesAndCrates();
+    // Stops a running script and takes the module from it: called before any
+    // module is deleted, so that no script goes on calling a deleted module.
+    void releaseScriptModule();
     // Asks for the crate address under the address lock; exits with code 2 on Cancel.
     QString lockedCrateAddress();
     void updateModuleConnectionStates();
@@ -309,7 +315,7 @@ private:
     QPointer<QWidget> m_dialogCalibrationControl;
     QPointer<QWidget> m_dialogSuppliesTempLimits;
     QPointer<QWidget> m_dialogChannelControl;
-    QPointer<QWidget> m_scriptConsole;
+    QPointer<DialogScriptConsole> m_scriptConsole;
     QPointer<QWidget> m_dialogModuleControl;
     QPointer<QWidget> m_dialogChannelBounds;
     QPointer<QWidget> m_dialogFlexGroups;
@@ -320,6 +326,8 @@ private:
     QPointer<QWidget> m_dialogAutomatic;
     QPointer<QWidget> m_dialogOverview;
     DialogCrate *m_dialogCrate = nullptr;
+    // Runs the console's scripts against the first module; made with the console.
+    ScriptThread *m_scriptThread = nullptr;
 
     BaseController *m_controller = nullptr;
     QList<BaseModule *> m_modules;
