@@ -117,6 +117,31 @@ private slots:
                                                  QStringLiteral("i"), QStringLiteral("0")});
     }
 
+    // A script that does nothing but call its module, while the refresh timer
+    // reads the same module: both go on, and the script's writes all arrive.
+    void scriptHammersWhileTheWindowRefreshes()
+    {
+        VexaControl window;
+        window.show();
+        QSignalSpy refreshed(&window, &VexaControl::updateChannelStatus);
+        DialogScriptConsole *console = openConsole(window);
+        QVERIFY(console);
+        run(console, "mod.setVoltageUnit('V');\n"
+                     "for (var i = 1; i <= 150; ++i) {\n"
+                     "    mod.setChannelVoltageSet(0, i);\n"
+                     "    mod.channelVoltageSet(0);\n"
+                     "    mod.channelStatus(0);\n"
+                     "    mod.channelCurrentMeasure(3);\n"
+                     "    mod.formatVoltage(mod.channelVoltageSet(1));\n"
+                     "}\n"
+                     "mod.channelVoltageSet(0)");
+        QTRY_VERIFY(stopButton(console)->isEnabled());
+        const int before = refreshed.size();
+        QTRY_COMPARE_WITH_TIMEOUT(lines(console), QStringList{"Script exited with result 150"}, 60000);
+        QVERIFY2(refreshed.size() > before, "the window did not refresh while the script ran");
+        QCOMPARE(channelValue(*m_sim, QStringLiteral("outputVoltage"), 1, 0), 150.0);
+    }
+
     // `mod` is the first module of the list, not the one the operator looks at;
     // a second use of the action shows the same console.
     void modIsTheFirstModule()
