@@ -122,7 +122,28 @@ void ScriptThread::delay(int milliSeconds)
     m_wake.wait_until(locker, deadline, [this] { return m_stopRequested; });
 }
 
-void ScriptThread::print(QString message) { emit scriptMessage(message); }
+void ScriptThread::print(QString message)
+{
+    if (QThread::currentThread() != this) {
+        emit scriptMessage(message);
+        return;
+    }
+    {
+        std::unique_lock<std::mutex> locker(m_mutex);
+        m_wake.wait(locker, [this] { return m_pendingPrints < MaxPendingPrints || m_stopRequested; });
+        ++m_pendingPrints;
+    }
+    emit scriptMessage(message);
+    // Queued behind the line itself on the GUI thread, where this object lives.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            std::lock_guard<std::mutex> locker(m_mutex);
+            --m_pendingPrints;
+            m_wake.notify_all();
+        },
+        Qt::QueuedConnection);
+}
 
 void ScriptThread::stop()
 {

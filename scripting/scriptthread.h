@@ -26,6 +26,11 @@ class ScriptThread : public QThread
     Q_OBJECT
 
 public:
+    // Lines a script may have printed that the GUI thread has not taken yet; a
+    // script printing faster than the console shows waits in print() meanwhile,
+    // instead of filling the event queue without bound.
+    static constexpr int MaxPendingPrints = 1000;
+
     // Loads "test.js" from the working directory as the first script text.
     explicit ScriptThread(QObject *module);
     // Stops a running script and waits for the thread to end.
@@ -53,6 +58,7 @@ public slots:
     // Suspends the calling thread (the script thread when a script calls it) for
     // the given time, or until the script is stopped.
     void delay(int milliSeconds);
+    // Emits scriptMessage; see MaxPendingPrints.
     void print(QString message);
     // Ends a running script as soon as possible: the engine is interrupted and a
     // pending delay returns at once. A library call already under way completes.
@@ -81,4 +87,5 @@ private:
     QJSEngine *m_engine = nullptr; // only while a run evaluates
     bool m_stopRequested = false;
     bool m_running = false;
+    int m_pendingPrints = 0;
 };

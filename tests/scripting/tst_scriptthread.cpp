@@ -281,6 +281,36 @@ private slots:
         QCOMPARE(recorder.texts().mid(2), (QStringList{"second", "Script exited with result undefined"}));
     }
 
+    // A script printing faster than the GUI thread takes the lines waits for it,
+    // and every line arrives, in order; a stop ends that wait too.
+    void printWaitsForTheConsole()
+    {
+        ScriptThread thread(m_module.get());
+        Recorder recorder(thread);
+        const int total = ScriptThread::MaxPendingPrints * 3;
+        QVERIFY(thread.runScript(QStringLiteral("for (var i = 0; i < %1; ++i) script.print(i); 'done'").arg(total)));
+        // No events processed (so no QTRY here): the script stops at the limit.
+        QElapsedTimer clock;
+        clock.start();
+        while (recorder.lines().size() < ScriptThread::MaxPendingPrints && clock.elapsed() < 10000)
+            QThread::msleep(10);
+        QThread::msleep(200);
+        QCOMPARE(recorder.lines().size(), ScriptThread::MaxPendingPrints);
+        QVERIFY(thread.isScriptRunning());
+        QTRY_VERIFY_WITH_TIMEOUT((QCoreApplication::processEvents(), !thread.isScriptRunning()), 30000);
+        const QStringList texts = recorder.texts();
+        QCOMPARE(texts.size(), total + 1);
+        for (int i = 0; i < total; ++i)
+            QCOMPARE(texts.at(i), QString::number(i));
+        QCOMPARE(texts.last(), QStringLiteral("Script exited with result done"));
+
+        QVERIFY(thread.runScript(QStringLiteral("for (;;) script.print('x')")));
+        QTRY_VERIFY(recorder.lines().size() >= total + 1 + ScriptThread::MaxPendingPrints);
+        thread.stop();
+        QVERIFY(thread.wait(QDeadlineTimer(5000)));
+        QCOMPARE(recorder.texts().last(), QStringLiteral("Script stopped."));
+    }
+
     void noModule()
     {
         ScriptThread thread(nullptr);
