@@ -123,7 +123,7 @@ private slots:
     {
         VexaControl window;
         window.show();
-        QSignalSpy refreshed(&window, &VexaControl::updateChannelStatus);
+        QSignalSpy refreshed(window.session(), &CrateSession::updateChannelStatus);
         DialogScriptConsole *console = openConsole(window);
         QVERIFY(console);
         run(console, "mod.setVoltageUnit('V');\n"

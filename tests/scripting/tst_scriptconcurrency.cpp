@@ -64,7 +64,6 @@ class TestScriptConcurrency : public QObject
 private slots:
     void initTestCase()
     {
-        SnmpController::setFatalExitHandler([](int code) { QFAIL(qPrintable(QString::number(code))); });
         QVERIFY(QDir::setCurrent(TestEnv::homeDir()));
     }
 
@@ -171,5 +170,5 @@ private slots:
     }
 };
 
-VEXA_TEST_MAIN(TestScriptConcurrency)
+VEXA_TEST_GUILESS_MAIN(TestScriptConcurrency)
 #include "tst_scriptconcurrency.moc"

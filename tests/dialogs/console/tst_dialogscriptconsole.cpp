@@ -73,7 +73,6 @@ private:
 private slots:
     void initTestCase()
     {
-        SnmpController::setFatalExitHandler([](int code) { QFAIL(qPrintable(QString::number(code))); });
         QVERIFY(QDir::setCurrent(TestEnv::homeDir()));
         QFile file(QStringLiteral("test.js"));
         QVERIFY(file.open(QIODevice::WriteOnly));
