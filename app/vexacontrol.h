@@ -29,11 +29,13 @@ class DialogAutomatic;
 class DialogChannelControl;
 class DialogCrate;
 class DialogModuleControl;
+class DialogScriptConsole;
 class DialogStatistic;
 class IpV4InputDialog;
 class QLabel;
 class QProgressBar;
 class QTimer;
+class ScriptThread;
 
 namespace Ui {
 class VexaControl;
@@ -73,6 +75,7 @@ public slots:
 
 private slots:
     // File menu
+    void on_actionScript_triggered();
     void on_actionController_triggered();
     void on_actionPassword_triggered();
     void on_actionSaveProfile_triggered();
@@ -196,6 +199,9 @@ private:
     void showCurrentChannel(BaseModule *module);
     void showModule(BaseModule *module, const ModuleReading &reading);
     void showCratePoweredOff();
+    // Stops a running script and takes the module from it; the session calls it
+    // right before it deletes the modules (and closing the window does).
+    void releaseScriptModule();
     void showReconnectWait(int seconds);
     void tableCellDataChanged(int row, int column, QString text);
     void moduleEventMaskChanged(ModuleEventMask eventMask);
@@ -224,7 +230,7 @@ private:
     QPointer<QWidget> m_dialogCalibrationControl;
     QPointer<QWidget> m_dialogSuppliesTempLimits;
     DialogChannelControl *m_dialogChannelControl = nullptr;
-    QPointer<QWidget> m_scriptConsole;
+    QPointer<DialogScriptConsole> m_scriptConsole;
     DialogModuleControl *m_dialogModuleControl = nullptr;
     QPointer<QWidget> m_dialogChannelBounds;
     QPointer<QWidget> m_dialogFlexGroups;
@@ -235,6 +241,8 @@ private:
     QPointer<DialogAutomatic> m_dialogAutomatic;
     QPointer<QWidget> m_dialogOverview;
     DialogCrate *m_dialogCrate = nullptr;
+    // Runs the console's scripts against the first module; made with the console.
+    ScriptThread *m_scriptThread = nullptr;
 
     QString m_profilePath;
     QString m_organisation;

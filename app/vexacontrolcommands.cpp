@@ -918,6 +918,7 @@ void VexaControl::closeEvent(QCloseEvent *event)
                                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                                                  QMessageBox::Cancel);
         if (answer == QMessageBox::No) {
+            releaseScriptModule();
             event->accept();
             return;
         }
@@ -930,9 +931,12 @@ void VexaControl::closeEvent(QCloseEvent *event)
             return;
         }
     } else if (behaviour == 2) {
+        releaseScriptModule();
         event->accept();
         return;
     }
+    // A running script is stopped first: it could switch channels on again.
+    releaseScriptModule();
     for (BaseModule *module : m_session->modules())
         module->setSelectedChannelsOff(allChannelsMask());
     event->accept();

@@ -87,6 +87,8 @@ BaseCrate *CrateSession::crateBySerial(int serialNumber) const
 
 void CrateSession::deleteModulesAndCrates()
 {
+    if (!m_modules.isEmpty())
+        emit modulesAboutToBeDeleted();
     qDeleteAll(m_modules);
     m_modules.clear();
     for (BaseCrate *crate : std::as_const(m_crates))
@@ -504,6 +506,8 @@ void CrateSession::setCratePowerOn(int serialNumber, bool setOn)
     } else {
         // The modules no longer exist; nothing may go on showing or reading them.
         ++m_connection;
+        if (!m_modules.isEmpty())
+            emit modulesAboutToBeDeleted();
         qDeleteAll(m_modules);
         m_modules.clear();
         m_channelRows = 0;

@@ -148,6 +148,9 @@ signals:
     void currentChannelsRead(BaseModule *module);
     void currentModuleRead(BaseModule *module, const ModuleReading &reading);
     void cratePoweredOff();
+    // Emitted (directly) right before the modules are deleted: a script still
+    // calling one is stopped by then.
+    void modulesAboutToBeDeleted();
     void reconnectScheduled(int seconds);
     void reconnectRequested();
     // A request that could not be carried out; the window tells the operator.
