@@ -8,6 +8,7 @@
 #include "channelstatuswidget.h"
 #include "channeleventmaskwidget.h"
 #include "dialogcrate.h"
+#include "dialogoverview.h"
 #include "ipv4inputdialog.h"
 #include "messagebox.h"
 #include "moduleeventmaskwidget.h"
@@ -598,10 +599,12 @@ void VexaControl::refreshChannelTable()
                 QTimer::singleShot(20, this, &VexaControl::refreshModule);
             }
             refreshChannels(module);
-            if ((m_dialogStatistic && m_dialogStatistic->isVisible())
-                || (m_dialogOverview && m_dialogOverview->isVisible()))
-                QTimer::singleShot(20, this, &VexaControl::refreshOverview);
         }
+        // The overview covers every module: it goes on when the current one
+        // stops answering, so the others (and that one's state) stay true.
+        if ((m_dialogStatistic && m_dialogStatistic->isVisible())
+            || (m_dialogOverview && m_dialogOverview->isVisible()))
+            QTimer::singleShot(20, this, &VexaControl::refreshOverview);
     }
     qCDebug(lcApp).noquote() << "refreshTable(channel):" << QString::number(elapsed.nsecsElapsed() / 1e6, 'f', 3);
 }
@@ -636,7 +639,8 @@ void VexaControl::refreshModule()
         const QString vunit = module->voltageUnit(channel);
         const QString iunit = module->currentUnit(channel);
         emit updateChannelVoltageNominal(serial, channel, module->channelVoltageNominal(channel), vunit);
-        emit updateChannelCurrentNominal(serial, channel, module->channelCurrentNominal(channel), QStringLiteral("A"));
+        // Amperes, with the display unit the bounds' ranges are scaled to.
+        emit updateChannelCurrentNominal(serial, channel, module->channelCurrentNominal(channel), iunit);
         emit updateChannelVoltageInterlockMaxSet(serial, channel, module->channelVoltageInterlockMaxSet(channel), vunit);
         emit updateChannelCurrentInterlockMaxSet(serial, channel, module->channelCurrentInterlockMaxSet(channel), iunit);
     }
@@ -665,6 +669,7 @@ void VexaControl::refreshModule()
     m_ui->moduleStatusWidget->updateEventStatus(eventStatus);
     m_ui->moduleSummaryStatus->setText(m_ui->moduleStatusWidget->summaryText());
     m_ui->moduleEventMaskWidget->setMask(module->eventMask());
+    refreshInterlockOut();
     qCDebug(lcApp).noquote() << "refreshModule:" << QString::number(elapsed.nsecsElapsed() / 1e6, 'f', 3);
 }
 
@@ -673,9 +678,19 @@ void VexaControl::refreshOverview()
     QElapsedTimer elapsed;
     elapsed.start();
     emit updateAllModulesStarted();
+    DialogOverview *overview = overviewDialog();
     for (BaseModule *module : std::as_const(m_modules)) {
         const int serial = module->serialNumber();
+        // A module found after the overview was opened (a reconnect) is named too.
+        if (overview && overview->columnOf(serial) < 0)
+            setOverviewHeaders();
         emit updateModuleStarted(serial);
+        // A module that does not answer keeps its last values; only its state changes.
+        if (module->connectionState() == ModuleConnectionState::NotConnected) {
+            emit updateModuleRunningState(serial, tr("Not connected"), QColor(Qt::red));
+            emit updateModuleCompleted(serial);
+            continue;
+        }
         const int channels = module->channelNumber();
         emit updateModuleTemperature(serial, 0, module->temperature(0));
         for (int channel = 0; channel < channels; ++channel) {
@@ -691,7 +706,10 @@ void VexaControl::refreshOverview()
             emit updateChannelCurrentMeasure(serial, channel, imeas, QStringLiteral("A"));
             emit updateChannelVoltage(serial, channel, module->channelVoltageSet(channel), vunit);
         }
-        const bool connected = module->connectionState() == ModuleConnectionState::Connected;
+        // Only the current module is ever set up to Connected; the others stay
+        // at Connecting for as long as they answer.
+        const ModuleConnectionState state = module->connectionState();
+        const bool connected = state == ModuleConnectionState::Connected || state == ModuleConnectionState::Connecting;
         emit updateModuleRunningState(serial, connected ? tr("Running") : tr("Not connected"),
                                       connected ? QColor(Qt::darkGreen) : QColor(Qt::red));
         emit updateModuleCompleted(serial);

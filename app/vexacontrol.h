@@ -24,7 +24,9 @@
 class BaseController;
 class BaseCrate;
 class BaseModule;
+class DialogChannelBounds;
 class DialogCrate;
+class DialogOverview;
 class IpV4InputDialog;
 class QLabel;
 class QProgressBar;
@@ -54,6 +56,8 @@ public:
     int currentChannel() const;
     QTimer *channelTableTimer() const { return m_channelTableTimer; }
     DialogCrate *crateDialog() const { return m_dialogCrate; }
+    DialogOverview *overviewDialog() const;
+    DialogChannelBounds *boundsDialog() const;
     QLabel *statusLabel(int number) const;
     QProgressBar *fanSpeedBar() const { return m_fanSpeedBar; }
 
@@ -183,6 +187,9 @@ private slots:
     void on_actionSystemReset_triggered();
     // System menu
     void on_actionCrates_triggered();
+    void on_actionModuleOverview_triggered();
+    void on_actionSetAllModulesCurrentTrip_triggered();
+    void on_actionSetAllModulesExternalInhibitAction_triggered();
     void on_actionSetCrateAddress_triggered();
     void on_actionSetLiveInsertion_triggered();
     void on_actionSetAllModulesOn_triggered();
@@ -207,6 +214,11 @@ private slots:
     void on_actionClearAllEvents_triggered();
     void on_actionAdcSampleRate_triggered();
     void on_actionDigitalFilter_triggered();
+    void on_actionSuppliesAndTemperature_triggered();
+    void on_actionVariableGroups_triggered();
+    void on_actionInterlockOut_triggered();
+    void on_actionSetAllChannelsCurrentTrip_triggered();
+    void on_actionSetAllChannelsExternalInhibitAction_triggered();
     void on_actionCalibrationMode_triggered(bool checked);
     void on_actionSetFineAdjustmentOn_triggered();
     void on_actionSetFineAdjustmentOff_triggered();
@@ -230,6 +242,10 @@ private slots:
     void on_actionSelectChannel_triggered();
     void on_actionSetChannelVoltage_triggered();
     void on_actionSetChannelCurrent_triggered();
+    void on_actionSetChannelCurrentTrip_triggered();
+    void on_actionSetChannelExternalInhibitAction_triggered();
+    void on_actionBounds_triggered();
+    void on_actionSetChannelNominalValues_triggered();
     void on_actionSetChannelOn_triggered();
     void on_actionSetChannelOff_triggered();
     void on_actionSetChannelVoltageRiseRate_triggered();
@@ -299,6 +315,12 @@ private:
     void setChannelsVoltage(int scope);
     void setChannelsCurrent(int scope);
     void moveModuleRow(int delta);
+    // Protection commands and dialogs (vexacontrolprotect.cpp).
+    void unlockServiceDialogs();
+    void setOverviewHeaders();
+    void setCurrentTrip(int scope);
+    void setInhibitAction(int scope);
+    void refreshInterlockOut();
     static quint64 allChannelsMask();
 
     Ui::VexaControl *m_ui;

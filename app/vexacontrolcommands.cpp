@@ -1038,6 +1038,7 @@ void VexaControl::on_actionPassword_triggered()
     if (code == QLatin1String("tor5plank")) {
         m_ui->actionSpecialMode->setVisible(true);
         m_ui->actionSpecialMode->setEnabled(true);
+        unlockServiceDialogs();
     } else if (code == QLatin1String("brisel")) {
         m_ui->actionSetCrateAddress->setEnabled(true);
         if (m_dialogCrate)
