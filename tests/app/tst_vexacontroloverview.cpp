@@ -47,7 +47,8 @@ private:
     static double number(DialogOverview *d, int serial, int channel)
     {
         bool ok = false;
-        const double v = cell(d, serial, channel + DialogOverview::FirstChannelRow).toDouble(&ok);
+        // Cells are formatted for the locale, with its group separators.
+        const double v = QLocale().toDouble(cell(d, serial, channel + DialogOverview::FirstChannelRow), &ok);
         return ok ? v : qQNaN();
     }
     static bool allRunning(VexaControl &w, DialogOverview *d, const QString &state)
@@ -143,7 +144,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(qAbs(number(overview, Slot0Serial, 1) - 1000.0) < 2.0, 15000);
         QVERIFY(set(QStringLiteral("CRATESIM-MIB::cratesimChannelTrip.2"), "i", QStringLiteral("1")));
         QTRY_VERIFY_WITH_TIMEOUT(qAbs(number(overview, Slot0Serial, 1)) < 2.0, 15000);
-        QVERIFY(qAbs(number(overview, Slot0Serial, 0) - 1000.0) < 2.0);
+        QVERIFY2(qAbs(number(overview, Slot0Serial, 0) - 1000.0) < 2.0, qPrintable(cell(overview, Slot0Serial, 2)));
 
         QTableWidget *t = grid(overview);
         const QImage image = t->viewport()->grab().toImage();
