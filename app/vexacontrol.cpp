@@ -681,7 +681,7 @@ void VexaControl::refreshOverview()
     DialogOverview *overview = overviewDialog();
     for (BaseModule *module : std::as_const(m_modules)) {
         const int serial = module->serialNumber();
-        // A module found after the overview was opened (a reconnect) is named too.
+        // A module found after the overview was opened (a reconnect) gets its name too.
         if (overview && overview->columnOf(serial) < 0)
             setOverviewHeaders();
         emit updateModuleStarted(serial);

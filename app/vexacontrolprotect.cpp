@@ -53,7 +53,7 @@ void VexaControl::setOverviewHeaders()
         return;
     for (BaseModule *module : std::as_const(m_modules))
         overview->setModuleHeader(module->serialNumber(),
-                                  tr("%1: %2").arg(module->address(), module->firmwareName()),
+                                  tr("%1\n%2").arg(module->address(), module->firmwareName()),
                                   module->firmwareName(), module->firmwareRelease());
 }
 

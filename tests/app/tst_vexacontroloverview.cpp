@@ -90,7 +90,7 @@ private slots:
             QVERIFY(column >= 0);
             columns.append(column);
             QCOMPARE(grid(overview)->horizontalHeaderItem(column)->text(),
-                     QStringLiteral("%1: %2").arg(m->address(), m->firmwareName()));
+                     QStringLiteral("%1\n%2").arg(m->address(), m->firmwareName()));
         }
         QCOMPARE(columns, (QList<int>{0, 1, 2, 3, 4}));
         QTRY_VERIFY_WITH_TIMEOUT(allRunning(window, overview, QStringLiteral("Running")), 10000);
