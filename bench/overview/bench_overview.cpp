@@ -3,7 +3,7 @@
 // open, and prints per tick: library calls, the "refreshTable" time and the
 // "refreshOverview" time. The overview may add one temperature read and three
 // multiple-channel reads (measured voltages, measured currents, set voltages)
-// per module and tick; more is a failure (exit code 2).
+// per module and refresh; more is a failure (exit code 2).
 
 #include "basemodule.h"
 #include "cratesimprocess.h"
@@ -75,6 +75,8 @@ QString writeCrate(const QTemporaryDir &dir)
 
 struct Phase {
     int ticks = 0;
+    int overviews = 0;
+    quint64 calls = 0;
     double callsPerTick = 0.0;
     double tableMedian = 0.0;
     double overviewMedian = 0.0;
@@ -91,7 +93,9 @@ Phase measure(QApplication &app, SnmpController *controller, int seconds)
     g_recording = false;
     Phase phase;
     phase.ticks = int(g_tableTimes.size());
-    phase.callsPerTick = phase.ticks ? double(controller->libraryCallCount() - before) / phase.ticks : 0.0;
+    phase.overviews = int(g_overviewTimes.size());
+    phase.calls = controller->libraryCallCount() - before;
+    phase.callsPerTick = phase.ticks ? double(phase.calls) / phase.ticks : 0.0;
     phase.tableMedian = median(g_tableTimes);
     phase.overviewMedian = median(g_overviewTimes);
     return phase;
@@ -136,6 +140,15 @@ int main(int argc, char *argv[])
     while (wait.elapsed() < 1500)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 
+    // The library calls of each overview refresh, between its start and end markers.
+    quint64 refreshStart = 0;
+    QList<double> callsPerRefresh;
+    QObject::connect(&window, &VexaControl::updateAllModulesStarted, [&] { refreshStart = controller->libraryCallCount(); });
+    QObject::connect(&window, &VexaControl::updateAllModulesCompleted, [&] {
+        if (g_recording)
+            callsPerRefresh.append(double(controller->libraryCallCount() - refreshStart));
+    });
+
     const Phase without = measure(app, controller, seconds);
     window.findChild<QAction *>(QStringLiteral("actionModuleOverview"))->trigger();
     wait.restart();
@@ -145,21 +158,28 @@ int main(int argc, char *argv[])
 
     const int modules = int(window.modules().size());
     const double allowed = 4.0 * modules;
+    // The slower module refresh (every sixth tick) and crate refresh (once a
+    // second) fall unevenly into the phases, so the difference of the per-tick
+    // rates is only a rough figure; the calls counted within each overview
+    // refresh are exact.
     const double added = with.callsPerTick - without.callsPerTick;
+    const double most = callsPerRefresh.isEmpty() ? 0.0 : *std::max_element(callsPerRefresh.begin(), callsPerRefresh.end());
     const double refreshWithout = without.tableMedian;
     const double refreshWith = with.tableMedian + with.overviewMedian;
     printf("bench_overview: %d modules x 32 channels at %s, tick %d ms, %d s per phase\n", modules,
            qPrintable(sim.address()), window.channelTableTimer()->interval(), seconds);
     printf("  overview closed: %d ticks, %.2f library calls per tick, refreshTable median %.3f ms\n", without.ticks,
            without.callsPerTick, without.tableMedian);
-    printf("  overview open:   %d ticks, %.2f library calls per tick, refreshTable median %.3f ms,"
-           " refreshOverview median %.3f ms\n",
-           with.ticks, with.callsPerTick, with.tableMedian, with.overviewMedian);
-    printf("  calls added per tick %.2f (at most %.0f: 4 per module)\n", added, allowed);
+    printf("  overview open:   %d ticks, %d overview refreshes, %.2f library calls per tick, refreshTable median"
+           " %.3f ms, refreshOverview median %.3f ms\n",
+           with.ticks, with.overviews, with.callsPerTick, with.tableMedian, with.overviewMedian);
+    printf("  calls per overview refresh: median %.0f, most %.0f (at most %.0f: 4 per module);"
+           " added per tick %.2f\n",
+           median(callsPerRefresh), most, allowed, added);
     printf("  refresh time per tick %.3f ms closed, %.3f ms open, ratio %.2f\n", refreshWithout, refreshWith,
            refreshWithout > 0 ? refreshWith / refreshWithout : 0.0);
     fflush(stdout);
     window.channelTableTimer()->stop();
     sim.stop();
-    return added <= allowed + 0.5 ? 0 : 2;
+    return !callsPerRefresh.isEmpty() && most <= allowed ? 0 : 2;
 }
