@@ -1,13 +1,19 @@
 // Starts the demo crate in cratesim, connects the main window, switches a few
 // channels on, trips one, and saves the system overview, the bounds dialog and
-// the current-trip dialog as PNG files into the folder given.
+// the current-trip dialog (and, to look at, the other protection dialogs) as
+// PNG files into the folder given.
 
 #include "basemodule.h"
 #include "channeltable.h"
 #include "cratesimprocess.h"
 #include "dialogchannelbounds.h"
+#include "dialogflexgroups.h"
+#include "dialoginhibit.h"
+#include "dialoginterlockout.h"
 #include "dialogoverview.h"
 #include "dialogsetcurrent.h"
+#include "dialogsetusernominalvalues.h"
+#include "dialogsuppliestemplimits.h"
 #include "testenv.h"
 #include "vexacontrol.h"
 
@@ -106,6 +112,27 @@ int main(int argc, char *argv[])
         }
     });
     window.findChild<QAction *>(QStringLiteral("actionSetChannelCurrentTrip"))->trigger();
+
+    // The other dialogs, for looking at them (not in docs/images).
+    auto *groups = new DialogFlexGroups(&window);
+    groups->setChannelCount(32);
+    groups->updateModuleFlexGroups(0, 0, 0x0000FF0F, 0x0123);
+    groups->show();
+    pause(300);
+    save(groups, out.filePath(QStringLiteral("dialog-flexgroups.png")));
+    auto *interlock = new DialogInterlockOut(&window);
+    interlock->updateInterlockControl(1, 0x8000);
+    interlock->updateInterlockStatus(1, 0xA001);
+    interlock->updateInterlockCount(1, 3);
+    interlock->show();
+    pause(300);
+    save(interlock, out.filePath(QStringLiteral("dialog-interlockout.png")));
+    for (QDialog *dialog : std::initializer_list<QDialog *>{new DialogInhibit(&window), new DialogSuppliesTempLimits(&window),
+                                                            new DialogSetUserNominalValues(&window)}) {
+        dialog->show();
+        pause(300);
+        save(dialog, out.filePath(QStringLiteral("dialog-%1.png").arg(QString::fromLatin1(dialog->metaObject()->className()).toLower())));
+    }
 
     window.channelTableTimer()->stop();
     sim.stop();
