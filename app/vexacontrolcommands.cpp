@@ -12,7 +12,6 @@
 #include "messagebox.h"
 #include "product.h"
 #include "settings.h"
-#include "waiter.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -54,9 +53,9 @@ bool isBipolarModule(BaseModule *module)
 QList<BaseModule *> VexaControl::selectedModules() const
 {
     QList<BaseModule *> result;
-    for (int row = 0; row < m_ui->lstModules->count() && row < m_modules.size(); ++row)
+    for (int row = 0; row < m_ui->lstModules->count() && row < m_session->modules().size(); ++row)
         if (m_ui->lstModules->item(row)->isSelected())
-            result.append(m_modules.at(row));
+            result.append(m_session->modules().at(row));
     return result;
 }
 
@@ -99,7 +98,7 @@ QList<float> VexaControl::consideredValues(int scope, bool voltage) const
         const int channel = qMax(0, currentChannel());
         values.append(nominal(module, channel));
     } else if (scope == ScopeAllModules) {
-        for (BaseModule *m : m_modules)
+        for (BaseModule *m : m_session->modules())
             for (int channel = 0; channel < m->channelNumber(); ++channel)
                 values.append(nominal(m, channel));
     } else {
@@ -464,7 +463,7 @@ void VexaControl::setChannelsVoltage(int scope)
     double value = 0.0;
     if (!askVoltage(scope, &value))
         return;
-    const QList<BaseModule *> targets = scope == ScopeAllModules ? m_modules : selectedModules();
+    const QList<BaseModule *> targets = scope == ScopeAllModules ? m_session->modules() : selectedModules();
     for (BaseModule *module : targets)
         module->setAllChannelsVoltageSet(float(value));
 }
@@ -474,19 +473,19 @@ void VexaControl::setChannelsCurrent(int scope)
     double value = 0.0;
     if (!askCurrent(scope, &value))
         return;
-    const QList<BaseModule *> targets = scope == ScopeAllModules ? m_modules : selectedModules();
+    const QList<BaseModule *> targets = scope == ScopeAllModules ? m_session->modules() : selectedModules();
     for (BaseModule *module : targets)
         module->setAllChannelsCurrentSet(float(value));
 }
 
 void VexaControl::on_actionSetAllVoltages_triggered()
 {
-    setChannelsVoltage(m_modules.size() == 1 ? ScopeModule : ScopeSelectedModules);
+    setChannelsVoltage(m_session->modules().size() == 1 ? ScopeModule : ScopeSelectedModules);
 }
 
 void VexaControl::on_actionSetAllCurrents_triggered()
 {
-    setChannelsCurrent(m_modules.size() == 1 ? ScopeModule : ScopeSelectedModules);
+    setChannelsCurrent(m_session->modules().size() == 1 ? ScopeModule : ScopeSelectedModules);
 }
 
 void VexaControl::on_actionSetAllChannelsVoltageIncremental_triggered()
@@ -566,13 +565,13 @@ void VexaControl::on_actionDoMultiplex_triggered()
 
 void VexaControl::on_actionSetAllModulesOn_triggered()
 {
-    for (BaseModule *module : std::as_const(m_modules))
+    for (BaseModule *module : m_session->modules())
         module->setSelectedChannelsOn(allChannelsMask());
 }
 
 void VexaControl::on_actionSetAllModulesOff_triggered()
 {
-    for (BaseModule *module : std::as_const(m_modules))
+    for (BaseModule *module : m_session->modules())
         module->setSelectedChannelsOff(allChannelsMask());
 }
 
@@ -591,7 +590,7 @@ void VexaControl::on_actionSetAllModulesVoltageRamp_triggered()
     double value = 0.0;
     if (!askVoltageRamp(&value))
         return;
-    for (BaseModule *module : std::as_const(m_modules))
+    for (BaseModule *module : m_session->modules())
         module->setVoltageRampSpeed(float(value));
 }
 
@@ -600,49 +599,49 @@ void VexaControl::on_actionSetAllModulesCurrentRamp_triggered()
     double value = 0.0;
     if (!askCurrentRamp(&value))
         return;
-    for (BaseModule *module : std::as_const(m_modules))
+    for (BaseModule *module : m_session->modules())
         module->setCurrentRampSpeed(float(value));
 }
 
 void VexaControl::on_actionClearAllModulesEvents_triggered()
 {
-    for (BaseModule *module : std::as_const(m_modules))
+    for (BaseModule *module : m_session->modules())
         module->doClear();
 }
 
 void VexaControl::on_actionSetAllModulesEmergencyOff_triggered()
 {
-    for (BaseModule *module : std::as_const(m_modules))
+    for (BaseModule *module : m_session->modules())
         module->setSelectedChannelsEmergencyOff(allChannelsMask());
 }
 
 void VexaControl::on_actionClearAllModulesEmergencyOff_triggered()
 {
-    for (BaseModule *module : std::as_const(m_modules))
+    for (BaseModule *module : m_session->modules())
         module->clearSelectedChannelsEmergencyOff(allChannelsMask());
 }
 
 void VexaControl::on_actionSetAllModulesFineAdjustmentOn_triggered()
 {
-    for (BaseModule *module : std::as_const(m_modules))
+    for (BaseModule *module : m_session->modules())
         module->setFineAdjustment(true);
 }
 
 void VexaControl::on_actionSetAllModulesFineAdjustmentOff_triggered()
 {
-    for (BaseModule *module : std::as_const(m_modules))
+    for (BaseModule *module : m_session->modules())
         module->setFineAdjustment(false);
 }
 
 void VexaControl::on_actionSetAllModulesKillEnable_triggered()
 {
-    for (BaseModule *module : std::as_const(m_modules))
+    for (BaseModule *module : m_session->modules())
         module->setKillEnable(true);
 }
 
 void VexaControl::on_actionSetAllModulesKillDisable_triggered()
 {
-    for (BaseModule *module : std::as_const(m_modules))
+    for (BaseModule *module : m_session->modules())
         module->setKillEnable(false);
 }
 
@@ -706,208 +705,6 @@ void VexaControl::on_moduleAdjusting_linkActivated(const QString &)
 {
     if (BaseModule *module = currentModule())
         module->setFineAdjustment(!module->fineAdjustment());
-}
-
-// ---------------------------------------------------------------- requests of views and dialogs
-
-void VexaControl::tableCellDataChanged(int row, int column, QString text)
-{
-    BaseModule *module = currentModule();
-    if (!module)
-        return;
-    bool ok = false;
-    // The C locale: a decimal point and no group separators, whatever the
-    // operator's locale shows.
-    // "1,234" must not become 1234 for an operator who meant 1.234.
-    QLocale c = QLocale::c();
-    c.setNumberOptions(QLocale::RejectGroupSeparator);
-    const float value = c.toFloat(text.trimmed(), &ok);
-    // "nan" and "inf" convert, but are no set value.
-    if (!ok || !qIsFinite(value))
-        return;
-    if (column == ChannelTable::VoltageSetColumn) {
-        // The module takes the value in its own voltage unit and converts once.
-        module->setChannelVoltageSet(row, value);
-    } else if (column == ChannelTable::CurrentSetColumn) {
-        module->setChannelCurrentSet(row, module->userCurrentToSiCurrent(value));
-    }
-}
-
-void VexaControl::clearChannelEvents(int, int channel)
-{
-    if (BaseModule *module = currentModule())
-        module->clearChannelEventStatus(channel);
-}
-
-void VexaControl::setChannelControl(int, int channel, ChannelControl control)
-{
-    if (BaseModule *module = currentModule())
-        module->setChannelControl(channel, control);
-}
-
-void VexaControl::setChannelEventMask(int, int channel, ChannelEventMask eventMask)
-{
-    if (BaseModule *module = currentModule())
-        module->setChannelEventMask(channel, eventMask);
-}
-
-void VexaControl::clearModuleEvents(int)
-{
-    if (BaseModule *module = currentModule())
-        module->clearEventStatus();
-}
-
-void VexaControl::setModuleControl(int, ModuleControl control)
-{
-    if (BaseModule *module = currentModule())
-        module->setControl(control);
-}
-
-void VexaControl::setModuleEventMask(int, ModuleEventMask eventMask)
-{
-    if (BaseModule *module = currentModule())
-        module->setEventMask(eventMask);
-}
-
-void VexaControl::setRestartTime(int, quint32 restartTime)
-{
-    if (BaseModule *module = currentModule())
-        module->setRestartTime(restartTime);
-}
-
-void VexaControl::setModuleEventChannelMask(int, quint32 mask)
-{
-    if (BaseModule *module = currentModule())
-        module->setEventChannelMask(mask);
-}
-
-void VexaControl::clearModuleEventChannelStatus(int)
-{
-    if (BaseModule *module = currentModule())
-        module->clearEventChannelStatus();
-}
-
-void VexaControl::setModuleEventGroupMask(int, quint32 mask)
-{
-    if (BaseModule *module = currentModule())
-        module->setEventGroupMask(mask);
-}
-
-void VexaControl::clearModuleEventGroupStatus(int)
-{
-    if (BaseModule *module = currentModule())
-        module->clearEventGroupStatus();
-}
-
-void VexaControl::getFlexGroupData(int serialNumber, int groupNumber)
-{
-    BaseModule *module = currentModule();
-    if (!module || groupNumber < 0 || groupNumber > 31)
-        return;
-    emit updateModuleFlexGroups(serialNumber, groupNumber, module->flexGroupMemberList(groupNumber),
-                                module->flexGroupType(groupNumber));
-}
-
-void VexaControl::setFlexGroup(int, int groupNumber, quint32 member, quint32 type)
-{
-    BaseModule *module = currentModule();
-    if (!module || groupNumber < 0 || groupNumber > 31)
-        return;
-    module->setFlexGroup(groupNumber, member, type);
-}
-
-void VexaControl::storeFactorySettings(int serialNumber)
-{
-    // The factory reset comes with the module profiles; until then nothing is
-    // reset, so nothing may be reported as done.
-    qCDebug(lcApp) << "factory reset not available for module" << serialNumber;
-}
-
-void VexaControl::setSpecialControl(int, quint32 control)
-{
-    if (BaseModule *module = currentModule())
-        module->setSpecialControlCommand(control);
-}
-
-void VexaControl::sendHexLine(int, QByteArray line)
-{
-    if (BaseModule *module = currentModule())
-        module->sendHexLine(line);
-}
-
-void VexaControl::setInterlockOutControl(int, quint32 control)
-{
-    if (BaseModule *module = currentModule())
-        module->SetModuleIlkOutControl(control);
-}
-
-void VexaControl::setChannelVoltageNominal(int, int channel, float value)
-{
-    BaseModule *module = currentModule();
-    if (module && module->status().isSTOP())
-        module->setChannelVoltageNominal(channel, value);
-}
-
-void VexaControl::setChannelCurrentNominal(int, int channel, float value)
-{
-    BaseModule *module = currentModule();
-    if (module && module->status().isSTOP())
-        module->setChannelCurrentNominal(channel, value);
-}
-
-void VexaControl::setChannelBounds(int, int channel, bool asymmetricVoltageBounds, float voltageInterlockMaxSet,
-                                   float voltageInterlockMinSet, bool asymmetricCurrentBounds,
-                                   float currentInterlockMaxSet, float currentInterlockMinSet)
-{
-    QPointer<BaseModule> module = currentModule();
-    if (!module)
-        return;
-    if (module->canSetAsymmetricBounds()) {
-        ChannelControl control = module->channelControl(channel);
-        control.setSetAVBND(asymmetricVoltageBounds);
-        control.setSetACBND(asymmetricCurrentBounds);
-        module->setChannelControl(channel, control);
-
-        // The module takes a moment to report the new control word; poll it.
-        ChannelControl readBack = module->channelControl(channel);
-        int attempts = 199;
-        while (readBack != control && attempts > 0) {
-            Waiter::wait(1);
-            if (!module)
-                return;
-            readBack = module->channelControl(channel);
-            --attempts;
-        }
-        if (readBack != control) {
-            MessageBox::information(this, productTitle(),
-                                    tr("Error setting Channel %1 Control word. Giving up.").arg(channel));
-            return;
-        }
-        if (asymmetricVoltageBounds)
-            module->setChannelVoltageInterlockMinSet(channel, voltageInterlockMinSet);
-        if (asymmetricCurrentBounds)
-            module->setChannelCurrentInterlockMinSet(channel, currentInterlockMinSet);
-    }
-    module->setChannelVoltageInterlockMaxSet(channel, voltageInterlockMaxSet);
-    module->setChannelCurrentInterlockMaxSet(channel, currentInterlockMaxSet);
-}
-
-void VexaControl::setFactoryCurrenMeasurementRange(CurrentMeasurementRange range)
-{
-    if (BaseModule *module = currentModule())
-        module->setFactoryCurrentMeasurementRange(range);
-}
-
-void VexaControl::moduleEventMaskChanged(ModuleEventMask eventMask)
-{
-    if (BaseModule *module = currentModule())
-        module->setEventMask(eventMask);
-}
-
-void VexaControl::channelEventMaskChanged(ChannelEventMask eventMask)
-{
-    if (BaseModule *module = currentModule(); module && currentChannel() >= 0)
-        module->setChannelEventMask(currentChannel(), eventMask);
 }
 
 // ---------------------------------------------------------------- context menus
@@ -1016,15 +813,15 @@ void VexaControl::contextMenuEvent(QContextMenuEvent *event)
 
 void VexaControl::on_actionSetLiveInsertion_triggered()
 {
-    if (!m_controller)
+    if (!m_session->controller())
         return;
-    const bool active = m_controller->isLiveInsertion();
+    const bool active = m_session->controller()->isLiveInsertion();
     const QString text = active ? tr("End the Live Insertion mode for the whole system?")
                                 : tr("Begin the Live Insertion mode for the whole system?\n\n"
                                      "Note: to plug out a module, turn off all channels in this module first!");
     if (MessageBox::question(this, productTitle(), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes)
-        m_controller->setLiveInsertion(!active);
+        m_session->controller()->setLiveInsertion(!active);
 }
 
 void VexaControl::on_actionPassword_triggered()
@@ -1107,10 +904,10 @@ void VexaControl::closeEvent(QCloseEvent *event)
     int behaviour = store->value(QStringLiteral("CloseBehavior"), 0).toInt();
     if (QGuiApplication::queryKeyboardModifiers() == Qt::ShiftModifier)
         behaviour = 2;
-    const bool wasRunning = m_channelTableTimer->isActive();
-    m_channelTableTimer->stop();
+    const bool wasRunning = m_session->refreshTimer()->isActive();
+    m_session->refreshTimer()->stop();
 
-    if (behaviour == 0 && !m_modules.isEmpty()) {
+    if (behaviour == 0 && !m_session->modules().isEmpty()) {
         const auto answer = MessageBox::question(this, productTitle(), tr("Ramp down all high voltages?"),
                                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                                                  QMessageBox::Cancel);
@@ -1122,7 +919,7 @@ void VexaControl::closeEvent(QCloseEvent *event)
         // not open) keeps the window: voltages are never ramped down unasked.
         if (answer != QMessageBox::Yes) {
             if (wasRunning)
-                m_channelTableTimer->start();
+                m_session->refreshTimer()->start();
             event->ignore();
             return;
         }
@@ -1130,7 +927,7 @@ void VexaControl::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
-    for (BaseModule *module : std::as_const(m_modules))
+    for (BaseModule *module : m_session->modules())
         module->setSelectedChannelsOff(allChannelsMask());
     event->accept();
 }

@@ -9,6 +9,7 @@
 #include "applog.h"
 #include "basemodule.h"
 #include "channeltable.h"
+#include "cratesession.h"
 #include "dialogchannelbounds.h"
 #include "dialogflexgroups.h"
 #include "dialoginhibit.h"
@@ -51,7 +52,7 @@ void VexaControl::setOverviewHeaders()
     DialogOverview *overview = overviewDialog();
     if (!overview)
         return;
-    for (BaseModule *module : std::as_const(m_modules))
+    for (BaseModule *module : modules())
         overview->setModuleHeader(module->serialNumber(),
                                   tr("%1\n%2").arg(module->address(), module->firmwareName()),
                                   module->firmwareName(), module->firmwareRelease());
@@ -61,30 +62,35 @@ void VexaControl::on_actionModuleOverview_triggered()
 {
     auto *overview = overviewDialog();
     if (!overview) {
-        overview = new DialogOverview(this);
-        m_dialogOverview = overview;
-        connect(this, qOverload<int, int, QString, QString>(&VexaControl::updateChannelVoltageMeasure), overview,
-                [overview](int serial, int channel, const QString &value, const QString &) {
-                    overview->updateChannelVoltageMeasure(serial, channel, value);
-                });
-        connect(this, qOverload<int, int, QString, QString>(&VexaControl::updateChannelCurrentMeasure), overview,
-                [overview](int serial, int channel, const QString &value, const QString &) {
-                    overview->updateChannelCurrentMeasure(serial, channel, value);
-                });
-        connect(this, &VexaControl::updateChannelVoltage, overview, &DialogOverview::updateChannelVoltage);
-        connect(this, &VexaControl::updateChannelVoltageUnit, overview, &DialogOverview::updateChannelVoltageUnit);
-        connect(this, &VexaControl::updateChannelCurrentUnit, overview, &DialogOverview::updateChannelCurrentUnit);
-        connect(this, &VexaControl::updateModuleRunningState, overview, &DialogOverview::updateModuleRunningState);
+        m_dialogOverview = overview = new DialogOverview(this);
+        overview->bind(m_session);
+        // A module found after the overview was opened (a reconnect) gets its name too.
+        connect(m_session, &CrateSession::updateModuleStarted, overview, [this, overview](int serial) {
+            if (overview->columnOf(serial) < 0)
+                setOverviewHeaders();
+        });
     }
     overview->reset();
     setOverviewHeaders();
     shown(overview);
-    refreshOverview();
+    m_session->refreshOverview();
 }
 
 DialogChannelBounds *VexaControl::boundsDialog() const
 {
     return qobject_cast<DialogChannelBounds *>(m_dialogChannelBounds.data());
+}
+
+// Capability and precisions of the bounds belong to the module shown.
+void VexaControl::setBoundsModule()
+{
+    DialogChannelBounds *bounds = boundsDialog();
+    BaseModule *module = currentModule();
+    if (!bounds || !module)
+        return;
+    bounds->setAsymmetricCapable(module->canSetAsymmetricBounds());
+    bounds->setVoltageDecimals(module->voltagePrecision());
+    bounds->setCurrentDecimals(module->currentPrecision());
 }
 
 void VexaControl::on_actionBounds_triggered()
@@ -94,40 +100,15 @@ void VexaControl::on_actionBounds_triggered()
         return;
     auto *bounds = boundsDialog();
     if (!bounds) {
-        bounds = new DialogChannelBounds(this);
-        m_dialogChannelBounds = bounds;
-        connect(this, &VexaControl::updateChannelVoltageNominal, bounds,
-                &DialogChannelBounds::updateChannelVoltageNominal);
-        connect(this, &VexaControl::updateChannelCurrentNominal, bounds,
-                &DialogChannelBounds::updateChannelCurrentNominal);
-        connect(this, &VexaControl::updateChannelControl, bounds, &DialogChannelBounds::updateChannelControl);
-        connect(this, &VexaControl::updateChannelVoltageInterlockMinSet, bounds,
-                &DialogChannelBounds::updateChannelVoltageInterlockMinSet);
-        connect(this, &VexaControl::updateChannelVoltageInterlockMaxSet, bounds,
-                &DialogChannelBounds::updateChannelVoltageInterlockMaxSet);
-        connect(this, &VexaControl::updateChannelCurrentInterlockMinSet, bounds,
-                &DialogChannelBounds::updateChannelCurrentInterlockMinSet);
-        connect(this, &VexaControl::updateChannelCurrentInterlockMaxSet, bounds,
-                &DialogChannelBounds::updateChannelCurrentInterlockMaxSet);
-        connect(this, &VexaControl::currentChannelChanged, bounds, &DialogChannelBounds::currentChannelChanged);
-        // Capability and precisions belong to the module shown.
-        connect(this, &VexaControl::currentModuleChanged, bounds, [this, bounds](int) {
-            if (BaseModule *m = currentModule()) {
-                bounds->setAsymmetricCapable(m->canSetAsymmetricBounds());
-                bounds->setVoltageDecimals(m->voltagePrecision());
-                bounds->setCurrentDecimals(m->currentPrecision());
-            }
-        });
-        connect(bounds, &DialogChannelBounds::setChannelBounds, this, &VexaControl::setChannelBounds);
-        connect(bounds, &DialogChannelBounds::setChannelControl, this, &VexaControl::setChannelControl);
+        m_dialogChannelBounds = bounds = new DialogChannelBounds(this);
+        bounds->bind(m_session);
+        connect(m_session, &CrateSession::currentModuleChanged, bounds, [this] { setBoundsModule(); });
     }
-    bounds->setAsymmetricCapable(module->canSetAsymmetricBounds());
-    bounds->setVoltageDecimals(module->voltagePrecision());
-    bounds->setCurrentDecimals(module->currentPrecision());
+    setBoundsModule();
     bounds->currentChannelChanged(module->serialNumber(), qMax(0, currentChannel()));
     shown(bounds);
     // Ranges and values at once rather than with the next module refresh.
-    m_moduleRefreshPending = true;
+    m_session->refreshModule();
 }
 
 // Current trip: the set current and, where the channels regulate their
@@ -139,7 +120,7 @@ void VexaControl::setCurrentTrip(int scope)
     if (!module)
         return;
     const int channel = qMax(0, currentChannel());
-    const QList<BaseModule *> targets = scope == ScopeAllModules ? m_modules : QList<BaseModule *>{module};
+    const QList<BaseModule *> targets = scope == ScopeAllModules ? modules() : QList<BaseModule *>{module};
     QList<float> nominals;
     for (BaseModule *m : targets) {
         if (scope == ScopeChannels) {
@@ -179,7 +160,7 @@ void VexaControl::setCurrentTrip(int scope)
     const int delay = trip ? dialog.delay() : 0;
     // The modules may have been replaced while the dialog was open.
     for (BaseModule *m : targets) {
-        if (!m_modules.contains(m))
+        if (!modules().contains(m))
             continue;
         if (scope == ScopeChannels) {
             m->setChannelCurrentSet(channel, current);
@@ -221,9 +202,9 @@ void VexaControl::setInhibitAction(int scope)
     if (dialog.exec() != QDialog::Accepted)
         return;
     const auto action = OutputSupervisionAction(dialog.action());
-    const QList<BaseModule *> targets = scope == ScopeAllModules ? m_modules : QList<BaseModule *>{module};
+    const QList<BaseModule *> targets = scope == ScopeAllModules ? modules() : QList<BaseModule *>{module};
     for (BaseModule *m : targets) {
-        if (!m_modules.contains(m))
+        if (!modules().contains(m))
             continue;
         if (scope == ScopeChannels)
             m->setChannelInhibitAction(channel, action);
@@ -254,74 +235,37 @@ void VexaControl::on_actionVariableGroups_triggered()
         return;
     auto *groups = qobject_cast<DialogFlexGroups *>(m_dialogFlexGroups.data());
     if (!groups) {
-        groups = new DialogFlexGroups(this);
-        m_dialogFlexGroups = groups;
-        connect(this, &VexaControl::updateModuleFlexGroups, groups, &DialogFlexGroups::updateModuleFlexGroups);
-        connect(groups, &DialogFlexGroups::getFlexGroupData, this, &VexaControl::getFlexGroupData);
-        connect(groups, &DialogFlexGroups::setFlexGroup, this, &VexaControl::setFlexGroup);
+        m_dialogFlexGroups = groups = new DialogFlexGroups(this);
+        groups->bind(m_session);
     }
     groups->setDeviceClass(module->deviceClass());
     groups->setChannelCount(module->channelNumber());
     // The first request carries the module's serial number; later ones the
     // number of the last answer.
-    getFlexGroupData(module->serialNumber(), 0);
+    m_session->getFlexGroupData(module->serialNumber(), 0);
     shown(groups);
-}
-
-void VexaControl::refreshInterlockOut()
-{
-    auto *interlock = qobject_cast<DialogInterlockOut *>(m_dialogInterlockOut.data());
-    BaseModule *module = currentModule();
-    if (!interlock || !interlock->isVisible() || !module)
-        return;
-    const int serial = module->serialNumber();
-    emit updateInterlockControl(serial, module->GetModuleIlkOutControl());
-    emit updateInterlockStatus(serial, module->GetModuleIlkOutStatus());
-    emit updateInterlockCount(serial, module->GetModuleIlkOutCount());
-    emit updateInterlockLastTrigger(serial, module->GetModuleIlkOutLastTrigger());
-    emit updateInterlockChannelActualActive(serial, module->GetModuleIlkOutChnActualActive());
-    emit updateInterlockChannelEverTriggered(serial, module->GetModuleIlkOutChnEverTriggered());
 }
 
 void VexaControl::on_actionInterlockOut_triggered()
 {
     auto *interlock = qobject_cast<DialogInterlockOut *>(m_dialogInterlockOut.data());
     if (!interlock) {
-        interlock = new DialogInterlockOut(this);
-        m_dialogInterlockOut = interlock;
-        connect(this, &VexaControl::updateInterlockStatus, interlock, &DialogInterlockOut::updateInterlockStatus);
-        connect(this, &VexaControl::updateInterlockControl, interlock, &DialogInterlockOut::updateInterlockControl);
-        connect(this, &VexaControl::updateInterlockCount, interlock, &DialogInterlockOut::updateInterlockCount);
-        connect(this, &VexaControl::updateInterlockLastTrigger, interlock,
-                &DialogInterlockOut::updateInterlockLastTrigger);
-        connect(this, &VexaControl::updateInterlockChannelActualActive, interlock,
-                &DialogInterlockOut::updateInterlockChannelActualActive);
-        connect(this, &VexaControl::updateInterlockChannelEverTriggered, interlock,
-                &DialogInterlockOut::updateInterlockChannelEverTriggered);
-        connect(interlock, &DialogInterlockOut::setInterlockControl, this, &VexaControl::setInterlockOutControl);
+        m_dialogInterlockOut = interlock = new DialogInterlockOut(this);
+        interlock->bind(m_session);
     }
     shown(interlock);
-    refreshInterlockOut();
+    m_session->refreshInterlockOut();
 }
 
 void VexaControl::on_actionSuppliesAndTemperature_triggered()
 {
     auto *supplies = qobject_cast<DialogSuppliesTempLimits *>(m_dialogSuppliesTempLimits.data());
     if (!supplies) {
-        supplies = new DialogSuppliesTempLimits(this);
-        m_dialogSuppliesTempLimits = supplies;
-        connect(this, &VexaControl::updateModuleSupplyP5, supplies, &DialogSuppliesTempLimits::updateModuleSupplyP5);
-        connect(this, &VexaControl::updateModuleSupplyP12, supplies, &DialogSuppliesTempLimits::updateModuleSupplyP12);
-        connect(this, &VexaControl::updateModuleSupplyN12, supplies, &DialogSuppliesTempLimits::updateModuleSupplyN12);
-        connect(this, &VexaControl::updateModuleTemperature, supplies,
-                &DialogSuppliesTempLimits::updateModuleTemperature);
-        connect(this, &VexaControl::updateModuleVoltageHardwareLimit, supplies,
-                &DialogSuppliesTempLimits::updateModuleVoltageHardwareLimit);
-        connect(this, &VexaControl::updateModuleCurrentHardwareLimit, supplies,
-                &DialogSuppliesTempLimits::updateModuleCurrentHardwareLimit);
+        m_dialogSuppliesTempLimits = supplies = new DialogSuppliesTempLimits(this);
+        supplies->bind(m_session);
     }
     shown(supplies);
-    m_moduleRefreshPending = true;
+    m_session->refreshModule();
 }
 
 void VexaControl::on_actionSetChannelNominalValues_triggered()

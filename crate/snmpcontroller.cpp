@@ -2,15 +2,12 @@
 
 #include "addresslocker.h"
 #include "cratelog.h"
-#include "messagebox.h"
-#include "product.h"
 #include "vexa_config.h"
 
 #include <QCoreApplication>
 #include <QDir>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 #ifndef VEXA_INSTALL_LIBDIR_NAME
@@ -20,12 +17,6 @@
 namespace {
 
 const char libraryName[] = "WIENER_SNMP";
-
-SnmpController::FatalExitHandler &fatalExitHandler()
-{
-    static SnmpController::FatalExitHandler handler;
-    return handler;
-}
 
 } // namespace
 
@@ -76,17 +67,11 @@ QStringList SnmpController::defaultLibraryCandidates()
     return candidates;
 }
 
-void SnmpController::setFatalExitHandler(FatalExitHandler handler) { fatalExitHandler() = std::move(handler); }
-
 void SnmpController::fail(const QString &text)
 {
     qCCritical(lcCrate).noquote() << text;
-    MessageBox::critical(nullptr, tr(Product::Title), text);
     m_bound = false;
-    if (fatalExitHandler())
-        fatalExitHandler()(1);
-    else
-        std::exit(1);
+    m_errorText = text;
 }
 
 void SnmpController::loadLibrary(const QStringList &candidates)

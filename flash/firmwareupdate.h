@@ -45,9 +45,11 @@ public:
     // Module bases grouped by slot; also the sending order of all-module messages.
     static const int ModuleBases[ModuleBaseCount];
 
-    // Starts SNMP once per process; a failure ends the program (exit code 1).
+    // Starts SNMP once per process; snmpStarted() tells whether that worked (the
+    // MIB could be read). Without it nothing can be sent.
     explicit FirmwareUpdate(QObject *parent = nullptr);
     ~FirmwareUpdate() override;
+    bool snmpStarted() const { return m_snmpStarted; }
 
     // Tunnel and scan.
     void open(const QString &host);
@@ -124,6 +126,7 @@ public slots:
     void sendPostFlash();
 
 private:
+    bool m_snmpStarted = false;
     void handleScanFrame(int index, const CanFrame &frame);
     void handleHandshakeFrame(const CanFrame &frame);
     void handleLineAnswer(const CanFrame &frame);

@@ -6,6 +6,7 @@
 // per module and refresh; more is a failure (exit code 2).
 
 #include "basemodule.h"
+#include "cratesession.h"
 #include "cratesimprocess.h"
 #include "dialogoverview.h"
 #include "snmpcontroller.h"
@@ -143,8 +144,8 @@ int main(int argc, char *argv[])
     // The library calls of each overview refresh, between its start and end markers.
     quint64 refreshStart = 0;
     QList<double> callsPerRefresh;
-    QObject::connect(&window, &VexaControl::updateAllModulesStarted, [&] { refreshStart = controller->libraryCallCount(); });
-    QObject::connect(&window, &VexaControl::updateAllModulesCompleted, [&] {
+    QObject::connect(window.session(), &CrateSession::updateAllModulesStarted, [&] { refreshStart = controller->libraryCallCount(); });
+    QObject::connect(window.session(), &CrateSession::updateAllModulesCompleted, [&] {
         if (g_recording)
             callsPerRefresh.append(double(controller->libraryCallCount() - refreshStart));
     });

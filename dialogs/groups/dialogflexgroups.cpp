@@ -1,6 +1,8 @@
 #include "dialogflexgroups.h"
 #include "ui_dialogflexgroups.h"
 
+#include "cratesession.h"
+
 #include <QCheckBox>
 #include <QRadioButton>
 #include <QTimer>
@@ -95,6 +97,13 @@ DialogFlexGroups::DialogFlexGroups(QWidget *parent)
 DialogFlexGroups::~DialogFlexGroups()
 {
     delete m_ui;
+}
+
+void DialogFlexGroups::bind(CrateSession *session)
+{
+    connect(session, &CrateSession::updateModuleFlexGroups, this, &DialogFlexGroups::updateModuleFlexGroups);
+    connect(this, &DialogFlexGroups::getFlexGroupData, session, &CrateSession::getFlexGroupData);
+    connect(this, &DialogFlexGroups::setFlexGroup, session, &CrateSession::setFlexGroup);
 }
 
 QCheckBox *DialogFlexGroups::memberBox(int channel) const

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+class CrateSession;
 class QAbstractButton;
 class QCheckBox;
 class QTimer;
@@ -27,6 +28,8 @@ public:
 
     explicit DialogFlexGroups(QWidget *parent = nullptr);
     ~DialogFlexGroups() override;
+
+    void bind(CrateSession *session);
 
     void setDeviceClass(int deviceClass);
     int deviceClass() const { return m_deviceClass; }

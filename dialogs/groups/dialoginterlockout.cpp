@@ -1,6 +1,8 @@
 #include "dialoginterlockout.h"
 #include "ui_dialoginterlockout.h"
 
+#include "cratesession.h"
+
 #include <QCheckBox>
 
 namespace {
@@ -67,6 +69,20 @@ DialogInterlockOut::DialogInterlockOut(QWidget *parent)
 DialogInterlockOut::~DialogInterlockOut()
 {
     delete m_ui;
+}
+
+void DialogInterlockOut::bind(CrateSession *session)
+{
+    connect(session, &CrateSession::updateInterlockStatus, this, &DialogInterlockOut::updateInterlockStatus);
+    connect(session, &CrateSession::updateInterlockControl, this, &DialogInterlockOut::updateInterlockControl);
+    connect(session, &CrateSession::updateInterlockCount, this, &DialogInterlockOut::updateInterlockCount);
+    connect(session, &CrateSession::updateInterlockLastTrigger, this, &DialogInterlockOut::updateInterlockLastTrigger);
+    connect(session, &CrateSession::updateInterlockChannelActualActive, this,
+            &DialogInterlockOut::updateInterlockChannelActualActive);
+    connect(session, &CrateSession::updateInterlockChannelEverTriggered, this,
+            &DialogInterlockOut::updateInterlockChannelEverTriggered);
+    connect(this, &DialogInterlockOut::setInterlockControl, session, &CrateSession::setInterlockOutControl);
+    session->addViewer(CrateSession::InterlockFeed, this);
 }
 
 void DialogInterlockOut::bindBox(Word &word, int bit, const char *name)

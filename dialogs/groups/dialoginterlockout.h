@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+class CrateSession;
 class QCheckBox;
 
 namespace Ui {
@@ -18,6 +19,10 @@ class DialogInterlockOut : public QDialog
 public:
     explicit DialogInterlockOut(QWidget *parent = nullptr);
     ~DialogInterlockOut() override;
+
+    // Takes the current module's interlock words from the session, which reads
+    // them with its module refresh while the dialog is visible.
+    void bind(CrateSession *session);
 
     int serialNumber() const { return m_serialNumber; }
 

@@ -1,6 +1,8 @@
 #include "dialogchannelbounds.h"
 #include "ui_dialogchannelbounds.h"
 
+#include "cratesession.h"
+
 #include <QSignalBlocker>
 
 #include <cmath>
@@ -34,6 +36,26 @@ DialogChannelBounds::DialogChannelBounds(QWidget *parent)
 DialogChannelBounds::~DialogChannelBounds()
 {
     delete m_ui;
+}
+
+void DialogChannelBounds::bind(CrateSession *session)
+{
+    connect(session, &CrateSession::updateChannelVoltageNominal, this,
+            &DialogChannelBounds::updateChannelVoltageNominal);
+    connect(session, &CrateSession::updateChannelCurrentNominal, this,
+            &DialogChannelBounds::updateChannelCurrentNominal);
+    connect(session, &CrateSession::updateChannelControl, this, &DialogChannelBounds::updateChannelControl);
+    connect(session, &CrateSession::updateChannelVoltageInterlockMinSet, this,
+            &DialogChannelBounds::updateChannelVoltageInterlockMinSet);
+    connect(session, &CrateSession::updateChannelVoltageInterlockMaxSet, this,
+            &DialogChannelBounds::updateChannelVoltageInterlockMaxSet);
+    connect(session, &CrateSession::updateChannelCurrentInterlockMinSet, this,
+            &DialogChannelBounds::updateChannelCurrentInterlockMinSet);
+    connect(session, &CrateSession::updateChannelCurrentInterlockMaxSet, this,
+            &DialogChannelBounds::updateChannelCurrentInterlockMaxSet);
+    connect(session, &CrateSession::currentChannelChanged, this, &DialogChannelBounds::currentChannelChanged);
+    connect(this, &DialogChannelBounds::setChannelBounds, session, &CrateSession::setChannelBounds);
+    connect(this, &DialogChannelBounds::setChannelControl, session, &CrateSession::setChannelControl);
 }
 
 void DialogChannelBounds::setAsymmetricCapable(bool capable)

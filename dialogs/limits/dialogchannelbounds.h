@@ -7,6 +7,8 @@
 
 #include "channelcontrol.h"
 
+class CrateSession;
+
 namespace Ui {
 class DialogChannelBounds;
 }
@@ -18,6 +20,8 @@ class DialogChannelBounds : public QDialog
 public:
     explicit DialogChannelBounds(QWidget *parent = nullptr);
     ~DialogChannelBounds() override;
+
+    void bind(CrateSession *session);
 
     void setAsymmetricCapable(bool capable);
     bool asymmetricCapable() const { return m_asymmetricCapable; }

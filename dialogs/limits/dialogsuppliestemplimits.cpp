@@ -1,6 +1,8 @@
 #include "dialogsuppliestemplimits.h"
 #include "ui_dialogsuppliestemplimits.h"
 
+#include "cratesession.h"
+
 DialogSuppliesTempLimits::DialogSuppliesTempLimits(QWidget *parent)
     : QDialog(parent)
     , m_ui(new Ui::DialogSuppliesTempLimits)
@@ -11,6 +13,18 @@ DialogSuppliesTempLimits::DialogSuppliesTempLimits(QWidget *parent)
 DialogSuppliesTempLimits::~DialogSuppliesTempLimits()
 {
     delete m_ui;
+}
+
+void DialogSuppliesTempLimits::bind(CrateSession *session)
+{
+    connect(session, &CrateSession::updateModuleSupplyP5, this, &DialogSuppliesTempLimits::updateModuleSupplyP5);
+    connect(session, &CrateSession::updateModuleSupplyP12, this, &DialogSuppliesTempLimits::updateModuleSupplyP12);
+    connect(session, &CrateSession::updateModuleSupplyN12, this, &DialogSuppliesTempLimits::updateModuleSupplyN12);
+    connect(session, &CrateSession::updateModuleTemperature, this, &DialogSuppliesTempLimits::updateModuleTemperature);
+    connect(session, &CrateSession::updateModuleVoltageHardwareLimit, this,
+            &DialogSuppliesTempLimits::updateModuleVoltageHardwareLimit);
+    connect(session, &CrateSession::updateModuleCurrentHardwareLimit, this,
+            &DialogSuppliesTempLimits::updateModuleCurrentHardwareLimit);
 }
 
 void DialogSuppliesTempLimits::updateModuleSupplyP5(int, float p5)

@@ -3,6 +3,8 @@
 
 #include <QDialog>
 
+class CrateSession;
+
 namespace Ui {
 class DialogSuppliesTempLimits;
 }
@@ -14,6 +16,8 @@ class DialogSuppliesTempLimits : public QDialog
 public:
     explicit DialogSuppliesTempLimits(QWidget *parent = nullptr);
     ~DialogSuppliesTempLimits() override;
+
+    void bind(CrateSession *session);
 
 public slots:
     void updateModuleSupplyP5(int serialNumber, float p5);

@@ -1,6 +1,7 @@
 #include "dialogoverview.h"
 #include "ui_dialogoverview.h"
 
+#include "cratesession.h"
 #include "overviewitemdelegate.h"
 
 #include <QHeaderView>
@@ -39,6 +40,24 @@ DialogOverview::DialogOverview(QWidget *parent)
 DialogOverview::~DialogOverview()
 {
     delete m_ui;
+}
+
+void DialogOverview::bind(CrateSession *session)
+{
+    // The formatted values (the session also sends them as plain numbers).
+    connect(session, qOverload<int, int, QString, QString>(&CrateSession::updateChannelVoltageMeasure), this,
+            [this](int serial, int channel, const QString &value, const QString &) {
+                updateChannelVoltageMeasure(serial, channel, value);
+            });
+    connect(session, qOverload<int, int, QString, QString>(&CrateSession::updateChannelCurrentMeasure), this,
+            [this](int serial, int channel, const QString &value, const QString &) {
+                updateChannelCurrentMeasure(serial, channel, value);
+            });
+    connect(session, &CrateSession::updateChannelVoltage, this, &DialogOverview::updateChannelVoltage);
+    connect(session, &CrateSession::updateChannelVoltageUnit, this, &DialogOverview::updateChannelVoltageUnit);
+    connect(session, &CrateSession::updateChannelCurrentUnit, this, &DialogOverview::updateChannelCurrentUnit);
+    connect(session, &CrateSession::updateModuleRunningState, this, &DialogOverview::updateModuleRunningState);
+    session->addViewer(CrateSession::OverviewFeed, this);
 }
 
 void DialogOverview::appendColumn()

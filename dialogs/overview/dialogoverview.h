@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+class CrateSession;
 class QTableWidgetItem;
 
 namespace Ui {
@@ -27,6 +28,10 @@ public:
 
     explicit DialogOverview(QWidget *parent = nullptr);
     ~DialogOverview() override;
+
+    // Takes the overview values from the session, which refreshes them while
+    // the dialog is visible.
+    void bind(CrateSession *session);
 
     // Empties every cell and writes the row headers and the default units again.
     void reset();

@@ -10,6 +10,7 @@
 #include "basecrate.h"
 #include "dialogcrate.h"
 #include "messagebox.h"
+#include "snmpcontroller.h"
 #include "waiter.h"
 
 #include <QApplication>
@@ -125,9 +126,9 @@ private slots:
     {
         VexaControl window;
         QVERIFY(waitConnected(window));
-        QSignalSpy status(&window, &VexaControl::updateChannelStatus);
-        QSignalSpy measure(&window, qOverload<int, int, float, QString>(&VexaControl::updateChannelVoltageMeasure));
-        QSignalSpy moduleStatus(&window, &VexaControl::updateModuleStatus);
+        QSignalSpy status(window.session(), &CrateSession::updateChannelStatus);
+        QSignalSpy measure(window.session(), qOverload<int, int, float, QString>(&CrateSession::updateChannelVoltageMeasure));
+        QSignalSpy moduleStatus(window.session(), &CrateSession::updateModuleStatus);
         QTRY_VERIFY_WITH_TIMEOUT(status.count() >= 16, 2000);
         QCOMPARE(status.at(0).at(0).toInt(), 7100123);
         QCOMPARE(status.at(0).at(1).toInt(), 0);
@@ -142,8 +143,8 @@ private slots:
         VexaControl window;
         QVERIFY(waitConnected(window));
         window.findChild<QAction *>(QStringLiteral("actionCrates"))->trigger();
-        QSignalSpy crate(&window, &VexaControl::updateCratePowerOn);
-        QSignalSpy ticks(&window, &VexaControl::updateChannelStatus);
+        QSignalSpy crate(window.session(), &CrateSession::updateCratePowerOn);
+        QSignalSpy ticks(window.session(), &CrateSession::updateChannelStatus);
         QTest::qWait(2100);
         // 200 ms ticks: about ten per second, crate data on every fifth.
         const int tickCount = ticks.count() / 8;
@@ -201,6 +202,24 @@ private slots:
         QCOMPARE(child.exitCode(), 2);
         // The question was asked, and no window was ever shown.
         QVERIFY2(out.contains("asked:It seems there is already a program accessing"), out.constData());
+        QVERIFY2(!out.contains("window constructed"), out.constData());
+    }
+
+    void unusableLibraryEndsWithExitCode1()
+    {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VEXA_TEST_CHILD"), QStringLiteral("library-missing"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        const QByteArray out = child.readAllStandardOutput();
+        QCOMPARE(child.exitCode(), 1);
+        QVERIFY2(out.contains("critical:vexa SNMP Control:Error while loading shared library "
+                              "'/nonexistent/vexa/WIENER_SNMP' or one of it's dependencies!"),
+                 out.constData());
         QVERIFY2(!out.contains("window constructed"), out.constData());
     }
 
@@ -324,7 +343,7 @@ private slots:
         VexaControl window;
         QListWidget *list = moduleList(window);
         QCOMPARE(list->currentRow(), 0);
-        QSignalSpy changed(&window, &VexaControl::currentModuleChanged);
+        QSignalSpy changed(window.session(), &CrateSession::currentModuleChanged);
         action(window, "actionPreviousModule")->trigger();
         QCOMPARE(list->currentRow(), 4);
         QCOMPARE(window.currentModuleIndex(), 4);
@@ -669,8 +688,33 @@ static int runChild()
     return 0;
 }
 
+// Child mode: the access library cannot be loaded; the window shows why and ends.
+static int runLibraryMissingChild()
+{
+    TestEnv::isolate();
+    static int childArgc = 1;
+    static char childName[] = "child";
+    static char *childArgv[] = {childName, nullptr};
+    QApplication app(childArgc, childArgv);
+    TestEnv::setCrateAddress(QStringLiteral("127.0.0.251"));
+    std::atexit([] {
+        for (const MessageBox::Record &r : MessageBox::history())
+            printf("%s:%s:%s\n", r.kind == MessageBox::Critical ? "critical" : "other", qPrintable(r.title),
+                   qPrintable(r.text));
+        fflush(stdout);
+    });
+    VexaControl window([](QObject *parent) -> BaseController * {
+        return new SnmpController(QStringList{QStringLiteral("/nonexistent/vexa/WIENER_SNMP")}, parent);
+    });
+    printf("window constructed\n");
+    fflush(stdout);
+    return 0;
+}
+
 int main(int argc, char *argv[])
 {
+    if (qEnvironmentVariable("VEXA_TEST_CHILD") == QLatin1String("library-missing"))
+        return runLibraryMissingChild();
     if (qEnvironmentVariable("VEXA_TEST_CHILD") == QLatin1String("cancel-at-lock"))
         return runChild();
     if (qEnvironmentVariable("VEXA_TEST_CHILD") == QLatin1String("service-argument"))

@@ -211,10 +211,14 @@ private slots:
         QVERIFY(qAbs(value("outputSupervisionMaxCurrent", 1) - 0.0008) < 1e-9);
         QCOMPARE(value("outputSupervisionMaxTerminalVoltage", 0), 3060.0); // others untouched
 
-        // The table shows the output held at the bound.
-        BaseModule *module = window.currentModule();
-        QTRY_COMPARE_WITH_TIMEOUT(table(window)->item(1, ChannelTable::VoltageMeasureColumn)->text(),
-                                  module->formatVoltage(1500.0), 15000);
+        // The table shows the output held at the bound (within the measurement noise).
+        auto shownVoltage = [&window] {
+            bool ok = false;
+            const double v =
+                QLocale().toDouble(table(window)->item(1, ChannelTable::VoltageMeasureColumn)->text(), &ok);
+            return ok ? v : qQNaN();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(shownVoltage() - 1500.0) < 2.0, 15000);
         // The dialog follows the module again after "Set".
         vmax->setValue(100.0);
         bounds->findChild<QPushButton *>(QStringLiteral("btnSetBounds"))->click();

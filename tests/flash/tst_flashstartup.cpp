@@ -3,6 +3,7 @@
 // with exit code 1. Each case runs in a child process of this executable,
 // because the failure ends the process.
 #include "firmwareupdate.h"
+#include "mainwindow.h"
 #include "messagebox.h"
 #include "snmpsession.h"
 #include "testenv.h"
@@ -52,6 +53,7 @@ int runChild(int argc, char *argv[], const QString &mibDir)
         std::fflush(stderr);
     });
     FirmwareUpdate update;
+    MainWindow::endIfSnmpNotStarted(update);
     std::printf("CHILD SURVIVED\n");
     return 0;
 }

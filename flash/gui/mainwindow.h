@@ -32,6 +32,10 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // Without SNMP (the MIB could not be read) the tool can do nothing: shows why
+    // and ends the program with exit code 1.
+    static void endIfSnmpNotStarted(const FirmwareUpdate &update);
+
     FirmwareUpdate *firmwareUpdate() const { return m_firmwareUpdate; }
     EventMemory *eventMemory() const { return m_eventMemory; }
     const QList<Module> &moduleList() const { return m_modules; }

@@ -1,6 +1,7 @@
 #include "dialogcrate.h"
 #include "ui_dialogcrate.h"
 
+#include "cratesession.h"
 #include "messagebox.h"
 #include "product.h"
 
@@ -28,6 +29,26 @@ DialogCrate::DialogCrate(QWidget *parent)
 DialogCrate::~DialogCrate()
 {
     delete m_ui;
+}
+
+void DialogCrate::bind(CrateSession *session)
+{
+    connect(session, &CrateSession::updateCrateAddress, this, &DialogCrate::updateCrateAddress);
+    connect(session, &CrateSession::updateCrateFirmwareRelease, this, &DialogCrate::updateFirmwareRelease);
+    connect(session, &CrateSession::updateCrateSupply5V, this, &DialogCrate::updateSupply5V);
+    connect(session, &CrateSession::updateCrateSupply24V, this, &DialogCrate::updateSupply24V);
+    connect(session, &CrateSession::updateCrateBattery24V, this, &DialogCrate::updateBattery24V);
+    connect(session, &CrateSession::updateCrateTemperatureBackPlane, this, &DialogCrate::updateTemperatureBackPlane);
+    connect(session, &CrateSession::updateCrateTemperaturePowerSupply, this,
+            &DialogCrate::updateTemperaturePowerSupply);
+    connect(session, &CrateSession::updateCrateFanSpeed, this, &DialogCrate::updateCrateFanSpeed);
+    connect(session, &CrateSession::updateCrateStatus, this, &DialogCrate::updateStatus);
+    connect(session, &CrateSession::updateCrateEventStatus, this, &DialogCrate::updateEventStatus);
+    connect(session, &CrateSession::updateCratePowerOn, this, &DialogCrate::updatePowerOn);
+    connect(this, &DialogCrate::setPowerOn, session, &CrateSession::setCratePowerOn);
+    connect(this, &DialogCrate::setFanSpeed, session, &CrateSession::setCrateFanSpeed);
+    connect(this, &DialogCrate::clearEvents, session, &CrateSession::clearCrateEvents);
+    session->addViewer(CrateSession::CrateFeed, this);
 }
 
 void DialogCrate::setFanSpeedEnabled(bool enabled)

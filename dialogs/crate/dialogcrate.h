@@ -6,6 +6,7 @@
 
 #include <QDialog>
 
+class CrateSession;
 class QLineEdit;
 class QListWidgetItem;
 
@@ -20,6 +21,10 @@ class DialogCrate : public QDialog
 public:
     explicit DialogCrate(QWidget *parent = nullptr);
     ~DialogCrate() override;
+
+    // Connects the crate values of the session to the update slots and the
+    // three requests to the session, and asks for the crate values while shown.
+    void bind(CrateSession *session);
 
     void setFanSpeedEnabled(bool enabled);
     void clearCrateList();

@@ -6,6 +6,7 @@
 #include "testenv.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QtTest>
 
@@ -24,6 +25,8 @@ private slots:
     void itemByIndexOrText();
     void fileNames();
     void hooksDoNotCross();
+    void ownDialog_data();
+    void ownDialog();
 };
 
 void TestMessageBox::init()
@@ -206,6 +209,56 @@ void TestMessageBox::hooksDoNotCross()
     MessageBox::clearHooks();
     QCOMPARE(MessageBox::pendingAnswers(), 0);
     QCOMPARE(MessageBox::question(nullptr, "q", "?"), QMessageBox::NoButton);
+}
+
+void TestMessageBox::ownDialog_data()
+{
+    QTest::addColumn<int>("answer"); // -1: none armed
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("records");
+
+    QTest::newRow("ok") << int(QMessageBox::Ok) << QVariant() << int(QDialog::Accepted) << "10.0.0.1" << 1;
+    QTest::newRow("yes") << int(QMessageBox::Yes) << QVariant() << int(QDialog::Accepted) << "10.0.0.1" << 1;
+    QTest::newRow("ok with a value") << int(QMessageBox::Ok) << QVariant(QStringLiteral("127.0.0.9"))
+                                     << int(QDialog::Accepted) << "127.0.0.9" << 2;
+    QTest::newRow("cancel leaves the value armed") << int(QMessageBox::Cancel) << QVariant(QStringLiteral("127.0.0.9"))
+                                                   << int(QDialog::Rejected) << "10.0.0.1" << 1;
+    // Offscreen, nobody could close it: cancelled without opening.
+    QTest::newRow("unarmed") << -1 << QVariant() << int(QDialog::Rejected) << "10.0.0.1" << 0;
+}
+
+void TestMessageBox::ownDialog()
+{
+    QFETCH(int, answer);
+    QFETCH(QVariant, value);
+    QFETCH(int, result);
+    QFETCH(QString, text);
+    QFETCH(int, records);
+
+    if (answer >= 0)
+        MessageBox::setNextAnswer(QMessageBox::StandardButton(answer));
+    if (value.isValid())
+        MessageBox::setNextValue(value);
+    QDialog dialog;
+    dialog.setWindowTitle(QStringLiteral("vexa SNMP Control"));
+    QString current = QStringLiteral("10.0.0.1");
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QCOMPARE(MessageBox::execDialog(dialog, QStringLiteral("Enter Crate IP Address:"), current,
+                                    [&current](const QString &t) { current = t; }),
+             result);
+    QVERIFY(elapsed.elapsed() < 1000);
+    QCOMPARE(current, text);
+    QCOMPARE(dialog.result(), result);
+    QCOMPARE(MessageBox::history().size(), records);
+    if (records > 0) {
+        QCOMPARE(MessageBox::history().first().kind, MessageBox::Question);
+        QCOMPARE(MessageBox::history().first().title, QStringLiteral("vexa SNMP Control"));
+        QCOMPARE(MessageBox::history().first().text, QStringLiteral("Enter Crate IP Address:"));
+    }
+    QCOMPARE(MessageBox::pendingValues(), (value.isValid() && records < 2) ? 1 : 0);
 }
 
 VEXA_TEST_MAIN(TestMessageBox)

@@ -17,6 +17,9 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
+
+class QDialog;
 class QWidget;
 
 class MessageBox
@@ -85,6 +88,14 @@ public:
                                    const QString &dir = QString(), const QString &filter = QString());
     static QString getExistingDirectory(QWidget *parent = nullptr, const QString &caption = QString(),
                                         const QString &dir = QString());
+
+    // A modal dialog of the program's own that edits one text (the address
+    // dialog); returns QDialog::Accepted or Rejected. With an armed answer it
+    // does not open: the answer is recorded as a question with the dialog's title
+    // and `label`, Ok or Yes accepts, and an armed value then replaces the text
+    // through `setText` (recorded as a text input of `text`).
+    static int execDialog(QDialog &dialog, const QString &label, const QString &text,
+                          const std::function<void(const QString &)> &setText);
 
     // Test hooks.
     static void setNextAnswer(QMessageBox::StandardButton answer);

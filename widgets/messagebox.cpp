@@ -2,6 +2,7 @@
 
 #include "applog.h"
 
+#include <QDialog>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputDialog>
@@ -49,6 +50,29 @@ MessageBox::Record makeRecord(MessageBox::Kind kind, const QString &title, const
 }
 
 } // namespace
+
+int MessageBox::execDialog(QDialog &dialog, const QString &label, const QString &text,
+                           const std::function<void(const QString &)> &setText)
+{
+    if (!hooks().answers.isEmpty()) {
+        const auto answer = question(&dialog, dialog.windowTitle(), label, QMessageBox::Ok | QMessageBox::Cancel,
+                                     QMessageBox::Ok);
+        if (answer != QMessageBox::Ok && answer != QMessageBox::Yes)
+            return QDialog::Rejected;
+        if (!hooks().values.isEmpty()) {
+            bool ok = false;
+            const QString value = getText(&dialog, dialog.windowTitle(), label, QLineEdit::Normal, text, &ok);
+            if (ok && setText)
+                setText(value);
+        }
+        dialog.accept();
+        return QDialog::Accepted;
+    }
+    // Nobody could close a modal dialog there.
+    if (!mayOpenWindow())
+        return QDialog::Rejected;
+    return dialog.exec();
+}
 
 bool MessageBox::mayOpenWindow()
 {

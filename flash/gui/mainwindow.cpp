@@ -20,6 +20,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 const QString RedPrefix = QStringLiteral("<font color=\"red\">");
@@ -199,6 +200,16 @@ void MainWindow::on_ipAddress_textChanged(QString arg1)
         m_ui->addressWarning->setText(RedPrefix + tr("Warning: This address may be in use!"));
 }
 
+void MainWindow::endIfSnmpNotStarted(const FirmwareUpdate &update)
+{
+    if (update.snmpStarted())
+        return;
+    MessageBox::critical(nullptr, tr("Firmware Update"),
+                         tr("Error while initializing SNMP!\nMost likely the WIENER-CRATE-MIB.txt is "
+                            "missing in /usr/share/snmp/mibs.\n\nProgram will be terminated."));
+    std::exit(1);
+}
+
 void MainWindow::on_connect_clicked()
 {
     const QString host = m_ui->ipAddress->text();
@@ -206,6 +217,7 @@ void MainWindow::on_connect_clicked()
     if (first) {
         Snmp::setLogSink([this](int, const QString &line) { appendLog(line); });
         m_firmwareUpdate = new FirmwareUpdate();
+        endIfSnmpNotStarted(*m_firmwareUpdate);
         connect(m_firmwareUpdate, &FirmwareUpdate::moduleFound, this, &MainWindow::moduleFound);
         connect(m_firmwareUpdate, &FirmwareUpdate::information, this, &MainWindow::appendLog);
         connect(m_firmwareUpdate, &FirmwareUpdate::lineWritten, this, &MainWindow::appendLog);

@@ -2,11 +2,14 @@
 // Constants compiled into both programs. The settings organisation and the store
 // names are shared with crateflash, so they must never change between releases.
 
+#include "productversion.h"
+
 namespace Product
 {
 
 inline constexpr char Title[] = "vexa SNMP Control";
-inline constexpr char Version[] = "1.1.8.0";
+// The project version of the build (CMakeLists.txt), the one place it is written.
+inline constexpr char Version[] = VEXA_PRODUCT_VERSION;
 inline constexpr char Organisation[] = "Vexa Systems GmbH";
 inline constexpr char Application[] = "vexacontrol";
 inline constexpr char SplashImage[] = "daz_urezodu_512.png";
