@@ -26,9 +26,11 @@
 class BaseController;
 class BaseCrate;
 class DialogAutomatic;
+class DialogChannelBounds;
 class DialogChannelControl;
 class DialogCrate;
 class DialogModuleControl;
+class DialogOverview;
 class DialogScriptConsole;
 class DialogStatistic;
 class IpV4InputDialog;
@@ -65,6 +67,8 @@ public:
     int currentChannel() const;
     QTimer *channelTableTimer() const;
     DialogCrate *crateDialog() const { return m_dialogCrate; }
+    DialogOverview *overviewDialog() const;
+    DialogChannelBounds *boundsDialog() const;
     QLabel *statusLabel(int number) const;
     QProgressBar *fanSpeedBar() const { return m_fanSpeedBar; }
 
@@ -88,6 +92,9 @@ private slots:
     void on_actionStatistic_triggered();
     // System menu
     void on_actionCrates_triggered();
+    void on_actionModuleOverview_triggered();
+    void on_actionSetAllModulesCurrentTrip_triggered();
+    void on_actionSetAllModulesExternalInhibitAction_triggered();
     void on_actionSetCrateAddress_triggered();
     void on_actionSetLiveInsertion_triggered();
     void on_actionSetAllModulesOn_triggered();
@@ -113,6 +120,11 @@ private slots:
     void on_actionClearAllEvents_triggered();
     void on_actionAdcSampleRate_triggered();
     void on_actionDigitalFilter_triggered();
+    void on_actionSuppliesAndTemperature_triggered();
+    void on_actionVariableGroups_triggered();
+    void on_actionInterlockOut_triggered();
+    void on_actionSetAllChannelsCurrentTrip_triggered();
+    void on_actionSetAllChannelsExternalInhibitAction_triggered();
     void on_actionCalibrationMode_triggered(bool checked);
     void on_actionCalibrationControl_triggered();
     void on_actionSpecialMode_triggered();
@@ -140,6 +152,10 @@ private slots:
     void on_actionSelectChannel_triggered();
     void on_actionSetChannelVoltage_triggered();
     void on_actionSetChannelCurrent_triggered();
+    void on_actionSetChannelCurrentTrip_triggered();
+    void on_actionSetChannelExternalInhibitAction_triggered();
+    void on_actionBounds_triggered();
+    void on_actionSetChannelNominalValues_triggered();
     void on_actionSetChannelOn_triggered();
     void on_actionSetChannelOff_triggered();
     void on_actionSetChannelVoltageRiseRate_triggered();
@@ -221,6 +237,12 @@ private:
     void setChannelsVoltage(int scope);
     void setChannelsCurrent(int scope);
     void moveModuleRow(int delta);
+    // Protection commands and dialogs (vexacontrolprotect.cpp).
+    void unlockServiceDialogs();
+    void setOverviewHeaders();
+    void setBoundsModule();
+    void setCurrentTrip(int scope);
+    void setInhibitAction(int scope);
     static quint64 allChannelsMask();
 
     Ui::VexaControl *m_ui;

@@ -836,10 +836,7 @@ void VexaControl::on_actionPassword_triggered()
     if (code == QLatin1String("tor5plank")) {
         m_ui->actionSpecialMode->setVisible(true);
         m_ui->actionSpecialMode->setEnabled(true);
-        // The service code also opens the module's profile and factory procedures,
-        // which would otherwise stay hidden for good.
-        for (QAction *action : {m_ui->actionLoadProfile, m_ui->actionSaveProfile, m_ui->actionFactorySettings})
-            action->setVisible(true);
+        unlockServiceDialogs();
     } else if (code == QLatin1String("brisel")) {
         m_ui->actionSetCrateAddress->setEnabled(true);
         if (m_dialogCrate)

@@ -359,9 +359,11 @@ void CrateSession::refreshChannelTable()
             if (m_specialReports)
                 emit updateModuleSpecialControlStatus(module->serialNumber(), module->specialControlCommand(),
                                                       module->specialControlStatus());
-            if (feedWanted(OverviewFeed))
-                QTimer::singleShot(20, this, &CrateSession::refreshOverview);
         }
+        // The overview covers every module: it goes on when the current one
+        // stops answering, so the others (and that one's state) stay true.
+        if (feedWanted(OverviewFeed))
+            QTimer::singleShot(20, this, &CrateSession::refreshOverview);
     }
     qCDebug(lcCrate).noquote() << "refreshTable(channel):" << elapsedText(elapsed);
 }
@@ -405,7 +407,8 @@ void CrateSession::refreshModule()
         const QString vunit = module->voltageUnit(channel);
         const QString iunit = module->currentUnit(channel);
         emit updateChannelVoltageNominal(serial, channel, module->channelVoltageNominal(channel), vunit);
-        emit updateChannelCurrentNominal(serial, channel, module->channelCurrentNominal(channel), QStringLiteral("A"));
+        // Amperes, with the display unit the bounds' ranges are scaled to.
+        emit updateChannelCurrentNominal(serial, channel, module->channelCurrentNominal(channel), iunit);
         emit updateChannelVoltageInterlockMaxSet(serial, channel, module->channelVoltageInterlockMaxSet(channel), vunit);
         emit updateChannelCurrentInterlockMaxSet(serial, channel, module->channelCurrentInterlockMaxSet(channel), iunit);
     }
@@ -420,6 +423,8 @@ void CrateSession::refreshModule()
         reading.channelVoltageFallRate = module->channelVoltageFallRate(0);
     }
     reading.eventMask = module->eventMask();
+    if (feedWanted(InterlockFeed))
+        refreshInterlockOut();
     emit currentModuleRead(module, reading);
     qCDebug(lcCrate).noquote() << "refreshModule:" << elapsedText(elapsed);
 }
@@ -432,6 +437,12 @@ void CrateSession::refreshOverview()
     for (BaseModule *module : std::as_const(m_modules)) {
         const int serial = module->serialNumber();
         emit updateModuleStarted(serial);
+        // A module that does not answer keeps its last values; only its state changes.
+        if (module->connectionState() == ModuleConnectionState::NotConnected) {
+            emit updateModuleRunningState(serial, tr("Not connected"), QColor(Qt::red));
+            emit updateModuleCompleted(serial);
+            continue;
+        }
         const int channels = module->channelNumber();
         emit updateModuleTemperature(serial, 0, module->temperature(0));
         for (int channel = 0; channel < channels; ++channel) {
@@ -447,13 +458,30 @@ void CrateSession::refreshOverview()
             emit updateChannelCurrentMeasure(serial, channel, imeas, QStringLiteral("A"));
             emit updateChannelVoltage(serial, channel, module->channelVoltageSet(channel), vunit);
         }
-        const bool connected = module->connectionState() == ModuleConnectionState::Connected;
+        // Only the current module is ever set up to Connected; the others stay
+        // at Connecting for as long as they answer.
+        const ModuleConnectionState state = module->connectionState();
+        const bool connected = state == ModuleConnectionState::Connected || state == ModuleConnectionState::Connecting;
         emit updateModuleRunningState(serial, connected ? tr("Running") : tr("Not connected"),
                                       connected ? QColor(Qt::darkGreen) : QColor(Qt::red));
         emit updateModuleCompleted(serial);
     }
     emit updateAllModulesCompleted();
     qCDebug(lcCrate).noquote() << "refreshOverview:" << elapsedText(elapsed);
+}
+
+void CrateSession::refreshInterlockOut()
+{
+    BaseModule *module = currentModule();
+    if (!module)
+        return;
+    const int serial = module->serialNumber();
+    emit updateInterlockControl(serial, module->GetModuleIlkOutControl());
+    emit updateInterlockStatus(serial, module->GetModuleIlkOutStatus());
+    emit updateInterlockCount(serial, module->GetModuleIlkOutCount());
+    emit updateInterlockLastTrigger(serial, module->GetModuleIlkOutLastTrigger());
+    emit updateInterlockChannelActualActive(serial, module->GetModuleIlkOutChnActualActive());
+    emit updateInterlockChannelEverTriggered(serial, module->GetModuleIlkOutChnEverTriggered());
 }
 
 void CrateSession::autoTimerUpdate()

@@ -78,8 +78,9 @@ public:
     // Values some consumers need only while they are shown: the crate values
     // (crate dialog), the all-module overview (statistics, overview dialogs) and
     // the module words only the module dialog shows (control word, event mask,
-    // restart time, per-channel and per-group event words).
-    enum Feed { CrateFeed, OverviewFeed, ModuleWordsFeed, FeedCount };
+    // restart time, per-channel and per-group event words) and the current
+    // module's interlock output (with the module refresh).
+    enum Feed { CrateFeed, OverviewFeed, ModuleWordsFeed, InterlockFeed, FeedCount };
 
     explicit CrateSession(ControllerFactory factory, QObject *parent = nullptr);
     ~CrateSession() override;
@@ -273,6 +274,8 @@ public slots:
     void refreshCrateData();
     void refreshModule();
     void refreshOverview();
+    // The current module's interlock-output words (the interlock-out dialog).
+    void refreshInterlockOut();
 
     // Automatic timer: the dialog and the log come with the automatic feature.
     void autoTimerUpdate();

@@ -1082,4 +1082,6 @@ void AgentObjects::addSimulatorControls()
     addChannelFloat("cratesimChannelOutputCurrent", [](const SimChannel &ch) { return ch.outputCurrent(); }, 0, 0, {});
     addChannelFloat("cratesimChannelMeasuredInput", [](const SimChannel &ch) { return ch.measuredInput; }, -1e6, 1e6,
                     [](SimChannel &ch, double v) { ch.measuredInput = v; });
+    addChannelControl("cratesimChannelTripDelay",
+                      [](const SimChannel &ch) { return long(std::lround(ch.lastTripDelayMs())); }, {});
 }

@@ -224,8 +224,10 @@ void SimChannel::tick(double dt, SimModule &module)
     const int tripAction = (behaviour >> 6) & 3;
     if (tripAction != 0 && (m_constantCurrent || std::fabs(m_current) > maxCurrent)) {
         m_overCurrentMs += dt * 1000.0;
-        if (m_overCurrentMs >= tripTimeMs)
+        if (m_overCurrentMs >= tripTimeMs) {
+            m_lastTripDelayMs = m_overCurrentMs;
             trip(module);
+        }
     } else {
         m_overCurrentMs = 0.0;
     }

@@ -87,6 +87,9 @@ public:
     bool isRamping() const { return m_rampDirection != 0; }
     bool hasError() const { return m_tripped || m_emergency || inhibitActive(); }
     bool inhibitActive() const { return inhibitInput || m_inhibitLatched; }
+    // Simulated ms the current was at the limit before the last delayed trip;
+    // -1 before the first one. Lets a test see that the trip waited its time.
+    double lastTripDelayMs() const { return m_lastTripDelayMs; }
 
     double outputVoltage() const { return m_voltage; }
     double outputCurrent() const { return m_current; }
@@ -113,4 +116,5 @@ private:
     bool m_currentLimit = false;
     bool m_voltageLimit = false;
     double m_overCurrentMs = 0.0;
+    double m_lastTripDelayMs = -1.0;
 };
