@@ -24,6 +24,8 @@
 #include <QtTest>
 #include <memory>
 
+using namespace crateflash;
+
 class FlashRig
 {
 public:
