@@ -25,6 +25,8 @@
 #include <QtTest>
 #include <memory>
 
+using namespace crateflash;
+
 class FlashRig
 {
 public:

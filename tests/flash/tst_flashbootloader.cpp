@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QTemporaryDir>
 
+using namespace crateflash;
+
 namespace {
 constexpr int Waiting = 0x280;
 constexpr int Running = 0x200; // T03X0, running its firmware

@@ -10,6 +10,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+using namespace crateflash;
+
 namespace {
 constexpr int First = 0x200;
 constexpr int Other = 0x210;

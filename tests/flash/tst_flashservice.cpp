@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <limits>
 
+using namespace crateflash;
+
 namespace {
 constexpr int Normal = 0x200;   // T03X0, normal event memory
 constexpr int Internal = 0x210; // T18X0R, internal event memory
