@@ -162,9 +162,11 @@ private slots:
                     && !text.startsWith(QLatin1String("Error while loading shared library")))
                     lines << text;
             });
+        QString error;
         {
             SnmpController controller(QStringList{first, second});
             QCOMPARE(controller.isBound(), found);
+            error = controller.errorText();
         }
         qInstallMessageHandler(previous);
         QCOMPARE(lines.size(), 1);
@@ -177,7 +179,7 @@ private slots:
         } else {
             QVERIFY2(line.startsWith(QLatin1String("cannot load WIENER_SNMP")), qPrintable(line));
             QVERIFY(line.contains(first) && line.contains(second));
-            QCOMPARE(m_exitCodes, QList<int>{1});
+            QVERIFY(!error.isEmpty()); // the program shows it and ends with code 1
         }
     }
 
