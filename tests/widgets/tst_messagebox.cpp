@@ -219,14 +219,14 @@ void TestMessageBox::ownDialog_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("records");
 
-    QTest::newRow("ok") << int(QMessageBox::Ok) << QVariant() << int(QDialog::Accepted) << "10.0.0.1" << 1;
-    QTest::newRow("yes") << int(QMessageBox::Yes) << QVariant() << int(QDialog::Accepted) << "10.0.0.1" << 1;
+    QTest::newRow("ok") << int(QMessageBox::Ok) << QVariant() << int(QDialog::Accepted) << "127.0.0.91" << 1;
+    QTest::newRow("yes") << int(QMessageBox::Yes) << QVariant() << int(QDialog::Accepted) << "127.0.0.91" << 1;
     QTest::newRow("ok with a value") << int(QMessageBox::Ok) << QVariant(QStringLiteral("127.0.0.9"))
                                      << int(QDialog::Accepted) << "127.0.0.9" << 2;
     QTest::newRow("cancel leaves the value armed") << int(QMessageBox::Cancel) << QVariant(QStringLiteral("127.0.0.9"))
-                                                   << int(QDialog::Rejected) << "10.0.0.1" << 1;
+                                                   << int(QDialog::Rejected) << "127.0.0.91" << 1;
     // Offscreen, nobody could close it: cancelled without opening.
-    QTest::newRow("unarmed") << -1 << QVariant() << int(QDialog::Rejected) << "10.0.0.1" << 0;
+    QTest::newRow("unarmed") << -1 << QVariant() << int(QDialog::Rejected) << "127.0.0.91" << 0;
 }
 
 void TestMessageBox::ownDialog()
@@ -243,7 +243,7 @@ void TestMessageBox::ownDialog()
         MessageBox::setNextValue(value);
     QDialog dialog;
     dialog.setWindowTitle(QStringLiteral("vexa SNMP Control"));
-    QString current = QStringLiteral("10.0.0.1");
+    QString current = QStringLiteral("127.0.0.91");
     QElapsedTimer elapsed;
     elapsed.start();
     QCOMPARE(MessageBox::execDialog(dialog, QStringLiteral("Enter Crate IP Address:"), current,
