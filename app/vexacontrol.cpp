@@ -3,29 +3,31 @@
 
 #include "addresslocker.h"
 #include "applog.h"
+#include "basecontroller.h"
 #include "basecrate.h"
 #include "basemodule.h"
-#include "channelstatuswidget.h"
 #include "channeleventmaskwidget.h"
+#include "channelstatuswidget.h"
+#include "dialogautomatic.h"
 #include "dialogcrate.h"
+#include "dialogstatistic.h"
+#include "dialogscriptconsole.h"
 #include "ipv4inputdialog.h"
 #include "messagebox.h"
 #include "moduleeventmaskwidget.h"
 #include "modulestatuswidget.h"
 #include "product.h"
+#include "scriptthread.h"
 #include "settings.h"
 #include "snmpcontroller.h"
-#include "modulediscovery.h"
-#include "snmpcontroller.h"
-#include "snmpmodule.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QProgressBar>
 #include <QSplitter>
@@ -34,6 +36,7 @@
 #include <QUrl>
 
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -41,10 +44,6 @@ const QString kRed = QStringLiteral("<font color=\"red\">");
 const QString kGreen = QStringLiteral("<font color=\"green\">");
 const QString kDarkGreenBold = QStringLiteral("<font color=\"darkgreen\"><strong>");
 
-// The interval of the refresh tick: a crate on the local host is a simulator or
-// a test set-up, which is refreshed more slowly.
-constexpr int kLocalHostInterval = 1000;
-constexpr int kRemoteInterval = 200;
 constexpr int kFanSpeedMaximum = 3200;
 
 bool isMeasurementType(BaseModule *module)
@@ -52,11 +51,20 @@ bool isMeasurementType(BaseModule *module)
     return module->firmwareName() == QLatin1String("T25X0");
 }
 
+// The program's controller: the access library loaded from its default places.
+BaseController *libraryController(QObject *parent)
+{
+    return new SnmpController(parent);
+}
+
 } // namespace
 
-VexaControl::VexaControl(QWidget *parent)
+VexaControl::VexaControl(QWidget *parent) : VexaControl(libraryController, parent) {}
+
+VexaControl::VexaControl(CrateSession::ControllerFactory factory, QWidget *parent)
     : QMainWindow(parent)
     , m_ui(new Ui::VexaControl)
+    , m_session(new CrateSession(std::move(factory), this))
 {
     m_ui->setupUi(this);
     m_organisation = QString::fromLatin1(Product::Organisation);
@@ -77,13 +85,6 @@ VexaControl::VexaControl(QWidget *parent)
     m_ui->table->setContextMenuPolicy(Qt::CustomContextMenu);
     m_ui->lstModules->setContextMenuPolicy(Qt::CustomContextMenu);
     m_ui->lstModules->setSelectionMode(QAbstractItemView::ExtendedSelection);
-
-    m_channelTableTimer = new QTimer(this);
-    m_channelTableTimer->setInterval(500);
-    connect(m_channelTableTimer, &QTimer::timeout, this, &VexaControl::refreshChannelTable);
-    m_autoTimer = new QTimer(this);
-    m_autoTimer->setInterval(30000);
-    connect(m_autoTimer, &QTimer::timeout, this, &VexaControl::autoTimerUpdate);
 
     // The channel table gets the room; the status panel below keeps its own height.
     m_ui->splitter->setStretchFactor(0, 3);
@@ -123,68 +124,49 @@ VexaControl::VexaControl(QWidget *parent)
     statusBar()->addPermanentWidget(m_statusLabel2);
     statusBar()->addPermanentWidget(m_statusLabel3);
 
+    bindSession();
+
     m_dialogCrate = new DialogCrate(this);
-    connect(this, &VexaControl::updateCrateAddress, m_dialogCrate, &DialogCrate::updateCrateAddress);
-    connect(this, &VexaControl::updateCrateFirmwareRelease, m_dialogCrate, &DialogCrate::updateFirmwareRelease);
-    connect(this, &VexaControl::updateCrateSupply5V, m_dialogCrate, &DialogCrate::updateSupply5V);
-    connect(this, &VexaControl::updateCrateSupply24V, m_dialogCrate, &DialogCrate::updateSupply24V);
-    connect(this, &VexaControl::updateCrateBattery24V, m_dialogCrate, &DialogCrate::updateBattery24V);
-    connect(this, &VexaControl::updateCrateTemperatureBackPlane, m_dialogCrate,
-            &DialogCrate::updateTemperatureBackPlane);
-    connect(this, &VexaControl::updateCrateTemperaturePowerSupply, m_dialogCrate,
-            &DialogCrate::updateTemperaturePowerSupply);
-    connect(this, &VexaControl::updateCrateFanSpeed, m_dialogCrate, &DialogCrate::updateCrateFanSpeed);
-    connect(this, &VexaControl::updateCrateStatus, m_dialogCrate, &DialogCrate::updateStatus);
-    connect(this, &VexaControl::updateCrateEventStatus, m_dialogCrate, &DialogCrate::updateEventStatus);
-    connect(this, &VexaControl::updateCratePowerOn, m_dialogCrate, &DialogCrate::updatePowerOn);
-    connect(m_dialogCrate, &DialogCrate::setPowerOn, this, &VexaControl::setCratePowerOn);
-    connect(m_dialogCrate, &DialogCrate::setFanSpeed, this, &VexaControl::setCrateFanSpeed);
-    connect(m_dialogCrate, &DialogCrate::clearEvents, this, &VexaControl::clearCrateEvents);
+    m_dialogCrate->bind(m_session);
 
     initModuleAccess();
 }
 
 VexaControl::~VexaControl()
 {
-    m_channelTableTimer->stop();
-    m_autoTimer->stop();
-    delete m_channelTableTimer;
-    m_channelTableTimer = nullptr;
-    delete m_autoTimer;
-    m_autoTimer = nullptr;
-    if (m_controller) {
+    m_session->refreshTimer()->stop();
+    if (BaseController *controller = m_session->controller()) {
         AddressLocker locker;
-        locker.unlock(m_controller->address());
+        locker.unlock(controller->address());
     }
-    deleteModulesAndCrates();
-    delete m_controller;
-    m_controller = nullptr;
+    // A running script is stopped before its module goes; the session deletes
+    // modules and crates before the controller.
+    delete m_scriptThread;
+    m_scriptThread = nullptr;
+    delete m_session;
+    m_session = nullptr;
     delete m_ui;
 }
 
-int VexaControl::execAddressDialog(IpV4InputDialog &dialog)
+void VexaControl::bindSession()
 {
-    // Tests answer the address questions through the dialog helper's hooks: an
-    // armed answer decides OK or Cancel, an armed value replaces the address.
-    if (MessageBox::pendingAnswers() > 0) {
-        const auto answer = MessageBox::question(this, dialog.windowTitle(), dialog.labelText(),
-                                                 QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
-        if (answer != QMessageBox::Ok && answer != QMessageBox::Yes)
-            return QDialog::Rejected;
-        if (MessageBox::pendingValues() > 0) {
-            bool ok = false;
-            const QString address = MessageBox::getText(this, dialog.windowTitle(), dialog.labelText(),
-                                                        QLineEdit::Normal, dialog.address(), &ok);
-            if (ok)
-                dialog.setAddress(address);
-        }
-        dialog.accept();
-        return QDialog::Accepted;
-    }
-    // Nobody could close a modal dialog on the offscreen platform.
-    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
-        return QDialog::Rejected;
-    return dialog.exec();
+    connect(m_session, &CrateSession::fatalError, this, &VexaControl::showFatalError);
+    connect(m_session, &CrateSession::crateStateRefreshed, this, &VexaControl::showCrateState);
+    connect(m_session, &CrateSession::moduleStateTextChanged, this, &VexaControl::showModuleStateText);
+    connect(m_session, &CrateSession::currentModuleConnectionSeen, this, &VexaControl::showCurrentModuleConnection);
+    connect(m_session, &CrateSession::currentModuleSetUp, this, &VexaControl::setUpCurrentModule);
+    connect(m_session, &CrateSession::currentChannelRead, this, &VexaControl::showChannel);
+    connect(m_session, &CrateSession::currentChannelsRead, this, &VexaControl::showCurrentChannel);
+    connect(m_session, &CrateSession::currentModuleRead, this, &VexaControl::showModule);
+    connect(m_session, &CrateSession::cratePoweredOff, this, &VexaControl::showCratePoweredOff);
+    connect(m_session, &CrateSession::modulesAboutToBeDeleted, this, &VexaControl::releaseScriptModule,
+            Qt::DirectConnection);
+    connect(m_session, &CrateSession::reconnectScheduled, this, &VexaControl::showReconnectWait);
+    connect(m_session, &CrateSession::reconnectRequested, this, &VexaControl::initModuleAccess);
+    connect(m_session, &CrateSession::requestFailed, this,
+            [this](const QString &text) { MessageBox::information(this, productTitle(), text); });
+    connect(m_session, &CrateSession::updateCrateFanSpeed, this,
+            [this](int, float speed) { m_fanSpeedBar->setValue(qRound(speed)); });
 }
 
 QString VexaControl::productTitle() const
@@ -192,16 +174,39 @@ QString VexaControl::productTitle() const
     return QString::fromLatin1(Product::Title);
 }
 
+BaseController *VexaControl::controller() const
+{
+    return m_session->controller();
+}
+
+QList<BaseModule *> VexaControl::modules() const
+{
+    return m_session->modules();
+}
+
+QList<BaseCrate *> VexaControl::crates() const
+{
+    return m_session->crates();
+}
+
 BaseModule *VexaControl::currentModule() const
 {
-    if (m_currentModuleIndex < 0 || m_currentModuleIndex >= m_modules.size())
-        return nullptr;
-    return m_modules.at(m_currentModuleIndex);
+    return m_session->currentModule();
+}
+
+int VexaControl::currentModuleIndex() const
+{
+    return m_session->currentModuleIndex();
 }
 
 int VexaControl::currentChannel() const
 {
     return m_ui->table->currentRow();
+}
+
+QTimer *VexaControl::channelTableTimer() const
+{
+    return m_session->refreshTimer();
 }
 
 QLabel *VexaControl::statusLabel(int number) const
@@ -223,16 +228,13 @@ quint64 VexaControl::allChannelsMask()
     return ~quint64(0);
 }
 
-void VexaControl::deleteModulesAndCrates()
-{
-    qDeleteAll(m_modules);
-    m_modules.clear();
-    for (BaseCrate *crate : std::as_const(m_crates))
-        delete crate;
-    m_crates.clear();
-}
-
 // ---------------------------------------------------------------- connection
+
+void VexaControl::showFatalError(const QString &text)
+{
+    MessageBox::critical(nullptr, productTitle(), text);
+    std::exit(1);
+}
 
 QString VexaControl::lockedCrateAddress()
 {
@@ -282,6 +284,12 @@ QString VexaControl::lockedCrateAddress()
     return address;
 }
 
+int VexaControl::execAddressDialog(IpV4InputDialog &dialog)
+{
+    return MessageBox::execDialog(dialog, dialog.labelText(), dialog.address(),
+                                  [&dialog](const QString &address) { dialog.setAddress(address); });
+}
+
 void VexaControl::setModuleActionsEnabled(bool enabled)
 {
     const QList<QAction *> actions = {
@@ -316,29 +324,17 @@ void VexaControl::setModuleActionsEnabled(bool enabled)
 
 void VexaControl::initModuleAccess()
 {
-    deleteModulesAndCrates();
-    if (m_controller && m_controller->canBeDeleted()) {
-        delete m_controller;
-        m_controller = nullptr;
-    }
-
-    // No tick may run while the connection is rebuilt, and after a failed
-    // attempt none may overwrite the error with the controller's status text.
-    m_channelTableTimer->stop();
+    // After a failed attempt no tick may overwrite the error with the
+    // controller's status text: the session stops its refresh first.
+    m_session->disconnectFromCrate();
     m_statusLabel2->clear();
     m_statusLabel3->clear();
     m_ui->lblConnect->clear();
     m_ui->lstModules->clear();
     m_ui->table->setRowCount(0);
-    m_currentModuleIndex = 0;
 
     const QString address = lockedCrateAddress();
-    m_channelTableTimer->setInterval(address == QLatin1String("127.0.0.1") ? kLocalHostInterval : kRemoteInterval);
-
-    if (!m_controller)
-        m_controller = new SnmpController(this);
-    auto *snmpController = static_cast<SnmpController *>(m_controller);
-    if (!m_controller->connectTo(address)) {
+    if (!m_session->connectTo(address)) {
         m_statusLabel3->setText(kRed + tr("Can not connect to address %1.").arg(address));
         setModuleActionsEnabled(false);
         m_ui->actionCrates->setEnabled(false);
@@ -346,14 +342,14 @@ void VexaControl::initModuleAccess()
         return;
     }
 
-    const ModuleDiscovery::Result found = ModuleDiscovery::discover(snmpController);
-    m_modules = found.modules;
-    for (BaseModule *module : std::as_const(m_modules)) {
+    const QList<BaseModule *> modules = m_session->modules();
+    if (m_scriptThread)
+        m_scriptThread->setModule(modules.value(0));
+    for (BaseModule *module : modules) {
         auto *item = new QListWidgetItem(module->address());
         item->setData(Qt::UserRole, module->serialNumber());
         m_ui->lstModules->addItem(item);
     }
-    m_crates.append(found.crate);
 
     m_fanSpeedBar->setVisible(true);
     m_fanSpeedBar->setMaximum(kFanSpeedMaximum);
@@ -361,14 +357,14 @@ void VexaControl::initModuleAccess()
     m_fanSpeedBar->setFixedWidth(150);
     m_fanSpeedBar->setFormat(tr("Fan Speed"));
     m_fanSpeedBar->setAlignment(Qt::AlignLeft);
-    m_fanSpeedBar->setValue(qRound(m_crates.first()->fanSpeed()));
+    if (!m_session->crates().isEmpty())
+        m_fanSpeedBar->setValue(qRound(m_session->crates().first()->fanSpeed()));
 
-    m_ui->connectedModules->setText(tr("%1 Modules found.").arg(m_modules.size()));
-    if (!m_modules.isEmpty())
+    m_ui->connectedModules->setText(tr("%1 Modules found.").arg(modules.size()));
+    if (!modules.isEmpty())
         m_ui->lstModules->setCurrentRow(0);
 
-    setModuleActionsEnabled(!m_modules.isEmpty());
-    m_channelTableTimer->start();
+    setModuleActionsEnabled(!modules.isEmpty());
 }
 
 void VexaControl::setModuleWidgetsEnabled(bool enabled)
@@ -377,97 +373,42 @@ void VexaControl::setModuleWidgetsEnabled(bool enabled)
     m_ui->tabWidget->setEnabled(enabled);
 }
 
-// ---------------------------------------------------------------- refresh cycle
+// ---------------------------------------------------------------- what the refresh shows
 
-bool VexaControl::moduleAnswers(BaseModule *module)
+void VexaControl::showCrateState(const QString &connectionMessage, bool liveInsertion)
 {
-    if (!module->connected())
-        return false;
-    // A module object knows its channel count from its description and so
-    // would report "connected" for ever; whether the module still answers is
-    // asked through its slot's description, which a silent module (or a crate
-    // switched off) no longer gives.
-    auto *snmpModule = qobject_cast<SnmpModule *>(module);
-    auto *snmpController = qobject_cast<SnmpController *>(m_controller);
-    if (snmpModule && snmpController)
-        return !snmpController->getModuleDescription(snmpModule->slot()).isEmpty();
-    return true;
-}
-
-void VexaControl::updateModuleConnectionStates()
-{
-    for (int row = 0; row < m_modules.size(); ++row) {
-        BaseModule *module = m_modules.at(row);
-        QListWidgetItem *item = m_ui->lstModules->item(row);
-        ModuleConnectionState state = module->connectionState();
-        if (state == ModuleConnectionState::Unknown) {
-            if (item)
-                item->setData(Qt::UserRole, tr("Connecting..."));
-            state = ModuleConnectionState::NotConnected;
-        }
-        if (state == ModuleConnectionState::NotConnected) {
-            if (moduleAnswers(module)) {
-                const int serial = module->serialNumber();
-                if (item)
-                    item->setData(Qt::UserRole, serial ? QString::number(serial) : module->firmwareName());
-                module->setConnectionState(ModuleConnectionState::Connecting);
-                module->channelVoltageNominal(0);
-                module->channelCurrentNominal(0);
-            } else if (module->connectionState() == ModuleConnectionState::Unknown) {
-                module->setConnectionState(ModuleConnectionState::NotConnected);
-            }
-        } else if (!moduleAnswers(module)) {
-            if (item)
-                item->setData(Qt::UserRole, tr("Not connected"));
-            module->setConnectionState(ModuleConnectionState::NotConnected);
-        }
-    }
-}
-
-void VexaControl::refreshCrateData()
-{
-    if (!m_controller) {
-        m_crateRefreshCounter = 0;
-        return;
-    }
-    ++m_crateRefreshCounter;
-    const int interval = qMax(1, m_channelTableTimer ? m_channelTableTimer->interval() : kRemoteInterval);
-    if (m_crateRefreshCounter < 1000 / interval)
-        return;
-    m_crateRefreshCounter = 0;
-
-    m_statusLabel3->setText(m_controller->connectionMessage());
-    if (m_controller->isLiveInsertion())
+    m_statusLabel3->setText(connectionMessage);
+    if (liveInsertion)
         m_statusLabel1->setText(kGreen + tr("Live Insertion active."));
     else
         m_statusLabel1->clear();
+}
 
-    updateModuleConnectionStates();
+void VexaControl::showModuleStateText(int index, const QString &text)
+{
+    if (QListWidgetItem *item = m_ui->lstModules->item(index))
+        item->setData(Qt::UserRole, text);
+}
 
-    if (m_dialogCrate && m_dialogCrate->isVisible()) {
-        for (BaseCrate *crate : std::as_const(m_crates)) {
-            const int serial = crate->serialNumber();
-            emit updateCrateAddress(serial, crate->address());
-            emit updateCrateFirmwareRelease(serial, crate->firmwareRelease());
-            emit updateCrateSupply5V(serial, crate->supply5V());
-            emit updateCrateSupply24V(serial, crate->supply24V());
-            emit updateCrateBattery24V(serial, crate->battery24V());
-            emit updateCrateTemperatureBackPlane(serial, crate->temperatureBackPlane());
-            emit updateCrateTemperaturePowerSupply(serial, crate->temperaturePowerSupply());
-            const float fanSpeed = crate->fanSpeed();
-            emit updateCrateFanSpeed(serial, fanSpeed);
-            m_fanSpeedBar->setValue(qRound(fanSpeed));
-            emit updateCrateStatus(serial, crate->status());
-            emit updateCrateEventStatus(serial, crate->eventStatus());
-            emit updateCratePowerOn(serial, crate->powerOn());
-        }
+void VexaControl::showCurrentModuleConnection(ModuleConnectionState state)
+{
+    switch (state) {
+    case ModuleConnectionState::Unknown:
+        setModuleWidgetsEnabled(false);
+        break;
+    case ModuleConnectionState::NotConnected:
+        m_statusLabel3->setText(kRed + tr("Can not connect to Module!"));
+        setModuleWidgetsEnabled(false);
+        break;
+    case ModuleConnectionState::Connecting:
+    case ModuleConnectionState::Connected:
+        break;
     }
 }
 
 void VexaControl::setUpCurrentModule(BaseModule *module)
 {
     const int serial = module->serialNumber();
-    emit updateModuleFirmwareName(serial, module->firmwareName());
     const bool measurement = isMeasurementType(module);
     m_ui->menuChannelLoadModule->setEnabled(measurement);
     m_ui->menuModuleLoadModule->setEnabled(measurement);
@@ -519,299 +460,166 @@ void VexaControl::setUpCurrentModule(BaseModule *module)
         table->setCell(channel, ChannelTable::VoltageNominalColumn, vnomText, Qt::white);
         table->setCell(channel, ChannelTable::CurrentNominalColumn,
                        module->formatCurrent(module->channelCurrentNominal(channel)), Qt::white);
-        emit updateChannelVoltageUnit(serial, channel, module->voltageUnit(channel));
-        emit updateChannelCurrentUnit(serial, channel, module->currentUnit(channel));
     }
 }
 
-void VexaControl::refreshChannels(BaseModule *module)
+void VexaControl::showChannel(BaseModule *module, int channel, const ChannelReading &reading)
 {
     ChannelTable *table = m_ui->table;
-    const int serial = module->serialNumber();
-    const bool measurement = isMeasurementType(module);
-    const int rows = table->rowCount();
-    for (int channel = 0; channel < rows; ++channel) {
-        const ChannelControl control = module->channelControl(channel);
-        emit updateChannelControl(serial, channel, control);
-        const ChannelStatus status = module->channelStatus(channel);
-        emit updateChannelStatus(serial, channel, status);
-
-        const QString vunit = module->voltageUnit(channel);
-        const QString iunit = module->currentUnit(channel);
-        const float vset = module->channelVoltageSet(channel);
-        emit updateChannelVoltage(serial, channel, vset, vunit);
-        const float iset = module->channelCurrentSet(channel);
-        emit updateChannelCurrent(serial, channel, iset, iunit);
-
-        const float vmeas = module->channelVoltageMeasure(channel);
-        const float vmeasSi = module->userVoltageToSiVoltage(vmeas);
-        const QString vmeasText = module->formatVoltage(vmeasSi);
-        emit updateChannelVoltageMeasure(serial, channel, vmeasText, vunit);
-        emit updateChannelVoltageMeasure(serial, channel, vmeasSi, QStringLiteral("V"));
-
-        const float imeas = module->channelCurrentMeasure(channel);
-        const bool lowRange = status.isLCR();
-        const QString imeasText = lowRange ? module->formatLowCurrent(imeas) : module->formatCurrent(imeas);
-        emit updateChannelCurrentMeasure(serial, channel, imeasText,
-                                         lowRange ? module->lowCurrentUnit(channel) : iunit);
-        emit updateChannelCurrentMeasure(serial, channel, imeas, QStringLiteral("A"));
-
-        emit updateChannelEventStatus(serial, channel, module->channelEventStatus(channel));
-        emit updateChannelEventMask(serial, channel, module->channelEventMask(channel));
-
-        table->setCell(channel, ChannelTable::VoltageSetColumn, module->formatVoltage(module->userVoltageToSiVoltage(vset)),
-                       Qt::white);
-        table->setCell(channel, ChannelTable::VoltageMeasureColumn, vmeasText, Qt::white);
-        table->setDelayedTrip(channel, module->channelDelayedTripEnabled(channel));
-        table->setCell(channel, ChannelTable::CurrentSetColumn, module->formatCurrent(iset), Qt::white);
-        table->setCell(channel, ChannelTable::CurrentMeasureColumn, module->formatCurrentUnit(imeas, lowRange), Qt::white);
-        if (measurement)
-            table->setMeasurementStatus(channel, control);
-        else
-            table->setChannelStatus(channel, control, status);
-    }
-    const int current = table->currentRow();
-    if (current >= 0 && current < rows) {
-        m_ui->channelStatusWidget->updateStatus(module->channelStatus(current));
-        m_ui->channelStatusWidget->updateEventStatus(module->channelEventStatus(current));
-        m_ui->channelEventMaskWidget->setMask(module->channelEventMask(current));
-        if (module->isWienerLowVoltage()) {
-            m_ui->channelVoltageRiseRate->setText(QString::number(module->channelVoltageRiseRate(current)));
-            m_ui->channelVoltageFallRate->setText(QString::number(module->channelVoltageFallRate(current)));
-        }
-    }
-}
-
-void VexaControl::refreshChannelTable()
-{
-    if (++m_tickCounter > 5) {
-        m_tickCounter = 0;
-        m_moduleRefreshPending = true;
-    }
-    QElapsedTimer elapsed;
-    elapsed.start();
-    refreshCrateData();
-
-    BaseModule *module = currentModule();
-    if (module) {
-        bool readChannels = true;
-        switch (module->connectionState()) {
-        case ModuleConnectionState::Unknown:
-            setModuleWidgetsEnabled(false);
-            break;
-        case ModuleConnectionState::NotConnected:
-            m_statusLabel3->setText(kRed + tr("Can not connect to Module!"));
-            setModuleWidgetsEnabled(false);
-            readChannels = false;
-            break;
-        case ModuleConnectionState::Connecting:
-            setUpCurrentModule(module);
-            module->setConnectionState(ModuleConnectionState::Connected);
-            m_moduleRefreshPending = true;
-            break;
-        case ModuleConnectionState::Connected:
-            break;
-        }
-        if (readChannels) {
-            if (m_moduleRefreshPending) {
-                m_moduleRefreshPending = false;
-                QTimer::singleShot(20, this, &VexaControl::refreshModule);
-            }
-            refreshChannels(module);
-            if ((m_dialogStatistic && m_dialogStatistic->isVisible())
-                || (m_dialogOverview && m_dialogOverview->isVisible()))
-                QTimer::singleShot(20, this, &VexaControl::refreshOverview);
-        }
-    }
-    qCDebug(lcApp).noquote() << "refreshTable(channel):" << QString::number(elapsed.nsecsElapsed() / 1e6, 'f', 3);
-}
-
-void VexaControl::refreshModule()
-{
-    BaseModule *module = currentModule();
-    if (!module || module->connectionState() != ModuleConnectionState::Connected)
+    if (channel >= table->rowCount())
         return;
-    QElapsedTimer elapsed;
-    elapsed.start();
-    const int serial = module->serialNumber();
-
-    const float temperature = module->temperature(0);
-    emit updateModuleTemperature(serial, 0, temperature);
-    const float p5 = module->supplyP5();
-    const float p12 = module->supplyP12();
-    const float n12 = module->supplyN12();
-    emit updateModuleSupplyP5(serial, p5);
-    emit updateModuleSupplyP12(serial, p12);
-    emit updateModuleSupplyN12(serial, n12);
-    const float voltageLimit = module->voltageLimit();
-    const float currentLimit = module->currentLimit();
-    emit updateModuleVoltageHardwareLimit(serial, voltageLimit);
-    emit updateModuleCurrentHardwareLimit(serial, currentLimit);
-    const ModuleStatus status = module->status();
-    const ModuleEventStatus eventStatus = module->eventStatus();
-    emit updateModuleStatus(serial, status);
-    emit updateModuleEventStatus(serial, eventStatus);
-    const int channels = m_ui->table->rowCount();
-    for (int channel = 0; channel < channels; ++channel) {
-        const QString vunit = module->voltageUnit(channel);
-        const QString iunit = module->currentUnit(channel);
-        emit updateChannelVoltageNominal(serial, channel, module->channelVoltageNominal(channel), vunit);
-        emit updateChannelCurrentNominal(serial, channel, module->channelCurrentNominal(channel), QStringLiteral("A"));
-        emit updateChannelVoltageInterlockMaxSet(serial, channel, module->channelVoltageInterlockMaxSet(channel), vunit);
-        emit updateChannelCurrentInterlockMaxSet(serial, channel, module->channelCurrentInterlockMaxSet(channel), iunit);
-    }
-
-    const bool kill = module->killEnable();
-    m_ui->moduleKillEnable->setText(kill ? tr("<a href=\"kill\">enabled</a>") : tr("<a href=\"kill\">disabled</a>"));
-    const bool adjusting = module->fineAdjustment();
-    m_ui->moduleAdjusting->setText(adjusting ? tr("<a href=\"adjust\">on</a>") : tr("<a href=\"adjust\">off</a>"));
-    const float vramp = module->voltageRampSpeed();
-    const float iramp = module->currentRampSpeed();
-    m_ui->voltageRampSpeed->setText(QString::number(vramp));
-    m_ui->currentRampSpeed->setText(QString::number(iramp));
-    if (module->isWienerLowVoltage() && channels > 0) {
-        m_ui->allChannelVoltageRiseRate->setText(QString::number(module->channelVoltageRiseRate(0)));
-        m_ui->allChannelVoltageFallRate->setText(QString::number(module->channelVoltageFallRate(0)));
-    }
-    m_ui->moduleSupplyP5->setText(QStringLiteral("%1 V").arg(double(p5), 0, 'f', 2));
-    m_ui->moduleSupplyP12->setText(QStringLiteral("%1 V").arg(double(p12), 0, 'f', 2));
-    m_ui->moduleSupplyN12->setText(QStringLiteral("%1 V").arg(double(n12), 0, 'f', 2));
-    m_ui->moduleMeasuredTemperature->setText(QStringLiteral("%1 °C").arg(double(temperature), 0, 'f', 1));
-    m_ui->moduleVoltageLimit->setText(QStringLiteral("%1 %").arg(double(voltageLimit), 0, 'f', 1));
-    m_ui->moduleCurrentLimit->setText(QStringLiteral("%1 %").arg(double(currentLimit), 0, 'f', 1));
-    m_ui->moduleVoltageRampSpeed->setText(QStringLiteral("%1 %/s").arg(double(vramp), 0, 'f', 3));
-    m_ui->moduleCurrentRampSpeed->setText(QStringLiteral("%1 %/s").arg(double(iramp), 0, 'f', 1));
-    m_ui->moduleStatusWidget->updateStatus(status);
-    m_ui->moduleStatusWidget->updateEventStatus(eventStatus);
-    m_ui->moduleSummaryStatus->setText(m_ui->moduleStatusWidget->summaryText());
-    m_ui->moduleEventMaskWidget->setMask(module->eventMask());
-    qCDebug(lcApp).noquote() << "refreshModule:" << QString::number(elapsed.nsecsElapsed() / 1e6, 'f', 3);
-}
-
-void VexaControl::refreshOverview()
-{
-    QElapsedTimer elapsed;
-    elapsed.start();
-    emit updateAllModulesStarted();
-    for (BaseModule *module : std::as_const(m_modules)) {
-        const int serial = module->serialNumber();
-        emit updateModuleStarted(serial);
-        const int channels = module->channelNumber();
-        emit updateModuleTemperature(serial, 0, module->temperature(0));
-        for (int channel = 0; channel < channels; ++channel) {
-            const QString vunit = module->voltageUnit(channel);
-            const QString iunit = module->currentUnit(channel);
-            emit updateChannelVoltageUnit(serial, channel, vunit);
-            emit updateChannelCurrentUnit(serial, channel, iunit);
-            const float vmeas = module->channelVoltageMeasure(channel);
-            const float imeas = module->channelCurrentMeasure(channel);
-            emit updateChannelVoltageMeasure(serial, channel, module->formatVoltage(module->userVoltageToSiVoltage(vmeas)), vunit);
-            emit updateChannelVoltageMeasure(serial, channel, module->userVoltageToSiVoltage(vmeas), QStringLiteral("V"));
-            emit updateChannelCurrentMeasure(serial, channel, module->formatCurrent(imeas), iunit);
-            emit updateChannelCurrentMeasure(serial, channel, imeas, QStringLiteral("A"));
-            emit updateChannelVoltage(serial, channel, module->channelVoltageSet(channel), vunit);
-        }
-        const bool connected = module->connectionState() == ModuleConnectionState::Connected;
-        emit updateModuleRunningState(serial, connected ? tr("Running") : tr("Not connected"),
-                                      connected ? QColor(Qt::darkGreen) : QColor(Qt::red));
-        emit updateModuleCompleted(serial);
-    }
-    emit updateAllModulesCompleted();
-    qCDebug(lcApp).noquote() << "refreshOverview:" << QString::number(elapsed.nsecsElapsed() / 1e6, 'f', 3);
-}
-
-// Automatic timer: the dialog and the log come with the automatic feature.
-void VexaControl::autoTimerUpdate() {}
-void VexaControl::autoTimerControlUpdate() {}
-void VexaControl::autoTimerIntervalChanged(int interval)
-{
-    if (interval > 0)
-        m_autoTimer->setInterval(interval);
-}
-void VexaControl::autoTimerEnabled(bool enabled)
-{
-    if (enabled)
-        m_autoTimer->start();
+    table->setCell(channel, ChannelTable::VoltageSetColumn,
+                   module->formatVoltage(module->userVoltageToSiVoltage(reading.voltageSet)), Qt::white);
+    table->setCell(channel, ChannelTable::VoltageMeasureColumn, reading.voltageMeasureText, Qt::white);
+    table->setDelayedTrip(channel, reading.delayedTrip);
+    table->setCell(channel, ChannelTable::CurrentSetColumn, module->formatCurrent(reading.currentSet), Qt::white);
+    table->setCell(channel, ChannelTable::CurrentMeasureColumn,
+                   module->formatCurrentUnit(reading.currentMeasure, reading.lowCurrentRange), Qt::white);
+    if (isMeasurementType(module))
+        table->setMeasurementStatus(channel, reading.control);
     else
-        m_autoTimer->stop();
+        table->setChannelStatus(channel, reading.control, reading.status);
+}
+
+void VexaControl::showCurrentChannel(BaseModule *module)
+{
+    const int current = m_ui->table->currentRow();
+    if (current < 0 || current >= m_session->channelRows())
+        return;
+    m_ui->channelStatusWidget->updateStatus(module->channelStatus(current));
+    m_ui->channelStatusWidget->updateEventStatus(module->channelEventStatus(current));
+    m_ui->channelEventMaskWidget->setMask(module->channelEventMask(current));
+    if (module->isWienerLowVoltage()) {
+        m_ui->channelVoltageRiseRate->setText(QString::number(module->channelVoltageRiseRate(current)));
+        m_ui->channelVoltageFallRate->setText(QString::number(module->channelVoltageFallRate(current)));
+    }
+}
+
+void VexaControl::showModule(BaseModule *, const ModuleReading &reading)
+{
+    m_ui->moduleKillEnable->setText(reading.killEnable ? tr("<a href=\"kill\">enabled</a>")
+                                                       : tr("<a href=\"kill\">disabled</a>"));
+    m_ui->moduleAdjusting->setText(reading.fineAdjustment ? tr("<a href=\"adjust\">on</a>")
+                                                          : tr("<a href=\"adjust\">off</a>"));
+    m_ui->voltageRampSpeed->setText(QString::number(reading.voltageRampSpeed));
+    m_ui->currentRampSpeed->setText(QString::number(reading.currentRampSpeed));
+    if (reading.hasChannelRates) {
+        m_ui->allChannelVoltageRiseRate->setText(QString::number(reading.channelVoltageRiseRate));
+        m_ui->allChannelVoltageFallRate->setText(QString::number(reading.channelVoltageFallRate));
+    }
+    m_ui->moduleSupplyP5->setText(QStringLiteral("%1 V").arg(double(reading.supplyP5), 0, 'f', 2));
+    m_ui->moduleSupplyP12->setText(QStringLiteral("%1 V").arg(double(reading.supplyP12), 0, 'f', 2));
+    m_ui->moduleSupplyN12->setText(QStringLiteral("%1 V").arg(double(reading.supplyN12), 0, 'f', 2));
+    m_ui->moduleMeasuredTemperature->setText(QStringLiteral("%1 °C").arg(double(reading.temperature), 0, 'f', 1));
+    m_ui->moduleVoltageLimit->setText(QStringLiteral("%1 %").arg(double(reading.voltageLimit), 0, 'f', 1));
+    m_ui->moduleCurrentLimit->setText(QStringLiteral("%1 %").arg(double(reading.currentLimit), 0, 'f', 1));
+    m_ui->moduleVoltageRampSpeed->setText(QStringLiteral("%1 %/s").arg(double(reading.voltageRampSpeed), 0, 'f', 3));
+    m_ui->moduleCurrentRampSpeed->setText(QStringLiteral("%1 %/s").arg(double(reading.currentRampSpeed), 0, 'f', 1));
+    m_ui->moduleStatusWidget->updateStatus(reading.status);
+    m_ui->moduleStatusWidget->updateEventStatus(reading.eventStatus);
+    m_ui->moduleSummaryStatus->setText(m_ui->moduleStatusWidget->summaryText());
+    m_ui->moduleEventMaskWidget->setMask(reading.eventMask);
 }
 
 void VexaControl::runScript(QString script)
 {
-    Q_UNUSED(script)
+    if (m_scriptThread)
+        m_scriptThread->runScript(script);
 }
 
-// ---------------------------------------------------------------- crate
-
-BaseCrate *VexaControl::crateBySerial(int serialNumber) const
+void VexaControl::on_actionScript_triggered()
 {
-    for (int i = m_crates.size() - 1; i >= 0; --i)
-        if (m_crates.at(i)->serialNumber() == serialNumber)
-            return m_crates.at(i);
-    return nullptr;
-}
-
-void VexaControl::setCratePowerOn(int serialNumber, bool setOn)
-{
-    BaseCrate *crate = crateBySerial(serialNumber);
-    if (!crate)
-        return;
-    crate->setPowerOn(setOn);
-    if (setOn) {
-        m_statusLabel2->setText(kDarkGreenBold + tr("Waiting %1 seconds before re-connect to crate...").arg(15));
-        QTimer::singleShot(15000, this, &VexaControl::initModuleAccess);
-    } else {
-        if (m_controller)
-            m_statusLabel3->setText(m_controller->connectionMessage());
-        setModuleActionsEnabled(false);
-        // The list and the table would otherwise go on showing modules that no
-        // longer exist.
-        qDeleteAll(m_modules);
-        m_modules.clear();
-        m_ui->lstModules->clear();
-        m_ui->table->setRowCount(0);
-        m_ui->table->setEnabled(false);
+    if (!m_scriptConsole) {
+        // The first module of the list, whichever the operator looks at; none
+        // when the crate has no module, and the console then says so.
+        m_scriptThread = new ScriptThread(m_session->modules().value(0));
+        m_scriptConsole = new DialogScriptConsole(this);
+        m_scriptConsole->bind(m_scriptThread);
     }
+    m_scriptConsole->show();
+    m_scriptConsole->raise();
+    m_scriptConsole->activateWindow();
 }
 
-void VexaControl::setCrateFanSpeed(int serialNumber, int fanSpeed)
+void VexaControl::releaseScriptModule()
 {
-    if (BaseCrate *crate = crateBySerial(serialNumber))
-        crate->setFanSpeed(fanSpeed);
+    if (!m_scriptThread)
+        return;
+    m_scriptThread->stopAndWait();
+    m_scriptThread->setModule(nullptr);
 }
 
-void VexaControl::clearCrateEvents(int serialNumber)
+// ---------------------------------------------------------------- crate power
+
+void VexaControl::showReconnectWait(int seconds)
 {
-    if (BaseCrate *crate = crateBySerial(serialNumber))
-        crate->doClear();
+    m_statusLabel2->setText(kDarkGreenBold + tr("Waiting %1 seconds before re-connect to crate...").arg(seconds));
+}
+
+void VexaControl::showCratePoweredOff()
+{
+    if (BaseController *controller = m_session->controller())
+        m_statusLabel3->setText(controller->connectionMessage());
+    setModuleActionsEnabled(false);
+    // The list and the table would otherwise go on showing modules that no
+    // longer exist.
+    m_ui->lstModules->clear();
+    m_ui->table->setRowCount(0);
+    m_ui->table->setEnabled(false);
+}
+
+// ---------------------------------------------------------------- requests of the window's own widgets
+
+void VexaControl::tableCellDataChanged(int row, int column, QString text)
+{
+    BaseModule *module = currentModule();
+    if (!module)
+        return;
+    bool ok = false;
+    // The C locale: a decimal point and no group separators, whatever the
+    // operator's locale shows.
+    // "1,234" must not become 1234 for an operator who meant 1.234.
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    const float value = c.toFloat(text.trimmed(), &ok);
+    // "nan" and "inf" convert, but are no set value.
+    if (!ok || !qIsFinite(value))
+        return;
+    if (column == ChannelTable::VoltageSetColumn)
+        m_session->setChannelVoltage(module->serialNumber(), row, value);
+    else if (column == ChannelTable::CurrentSetColumn)
+        m_session->setChannelCurrent(module->serialNumber(), row, value);
+}
+
+void VexaControl::moduleEventMaskChanged(ModuleEventMask eventMask)
+{
+    if (BaseModule *module = currentModule())
+        m_session->setModuleEventMask(module->serialNumber(), eventMask);
+}
+
+void VexaControl::channelEventMaskChanged(ChannelEventMask eventMask)
+{
+    if (BaseModule *module = currentModule(); module && currentChannel() >= 0)
+        m_session->setChannelEventMask(module->serialNumber(), currentChannel(), eventMask);
 }
 
 // ---------------------------------------------------------------- module selection
 
 void VexaControl::on_lstModules_currentRowChanged(int row)
 {
-    if (row < 0 || row >= m_modules.size())
+    if (row < 0 || row >= m_session->modules().size())
         return;
-    m_currentModuleIndex = row;
-    BaseModule *module = m_modules.at(row);
     m_ui->table->setRowCount(0);
-    if (module->connectionState() == ModuleConnectionState::Connected)
-        setUpCurrentModule(module);
-    m_moduleRefreshPending = true;
-    m_lastChannel = m_ui->table->currentRow();
-    emit currentModuleChanged(module->serialNumber());
-    emit currentChannelChanged(module->serialNumber(), m_ui->table->currentRow());
+    // The session sets the table up through currentModuleSetUp when the module
+    // is connected and announces the module; then the table's current row.
+    m_session->setCurrentModuleIndex(row);
+    m_session->setCurrentChannel(m_ui->table->currentRow());
     m_ui->table->setFocus();
 }
 
 void VexaControl::on_table_itemSelectionChanged()
 {
-    BaseModule *module = currentModule();
-    const int row = m_ui->table->currentRow();
-    if (!module || row == m_lastChannel)
-        return;
-    m_lastChannel = row;
-    emit currentChannelChanged(module->serialNumber(), row);
+    m_session->setCurrentChannel(m_ui->table->currentRow());
 }
 
 void VexaControl::moveModuleRow(int delta)
@@ -863,11 +671,11 @@ void VexaControl::on_actionSelectChannel_triggered()
 
 void VexaControl::on_actionController_triggered()
 {
-    const bool wasRunning = m_channelTableTimer->isActive();
-    m_channelTableTimer->stop();
+    const bool wasRunning = m_session->refreshTimer()->isActive();
+    m_session->refreshTimer()->stop();
     QString oldAddress;
-    if (m_controller) {
-        oldAddress = m_controller->address();
+    if (m_session->controller()) {
+        oldAddress = m_session->controller()->address();
     } else {
         auto store = Settings::operatorStore(m_application);
         oldAddress = store->value(QStringLiteral("IpAddress"), QString::fromLatin1(Product::DefaultIpAddress)).toString();
@@ -880,7 +688,7 @@ void VexaControl::on_actionController_triggered()
     dialog.setLockedAddresses(locker.lockedAddresses());
     if (execAddressDialog(dialog) != QDialog::Accepted) {
         if (wasRunning)
-            m_channelTableTimer->start();
+            m_session->refreshTimer()->start();
         return;
     }
     locker.unlock(oldAddress);
@@ -892,26 +700,49 @@ void VexaControl::on_actionController_triggered()
 
 void VexaControl::on_actionSetCrateAddress_triggered()
 {
-    if (!m_controller || !m_controller->isConnected())
+    if (!m_session->controller() || !m_session->controller()->isConnected())
         return;
-    m_channelTableTimer->stop();
+    m_session->refreshTimer()->stop();
     IpV4InputDialog dialog(this);
     dialog.setWindowTitle(productTitle());
     dialog.setLabelText(tr("<p>Input a new static IP Address for the MPOD Crate:</p>"
                            "<p>Note: The address 0.0.0.0 switches the MPOD to DHCP mode.</p>"));
-    dialog.setAddress(m_controller->address());
+    dialog.setAddress(m_session->controller()->address());
     if (execAddressDialog(dialog) != QDialog::Accepted) {
-        m_channelTableTimer->start();
+        m_session->refreshTimer()->start();
         return;
     }
     const QString address = dialog.address();
-    m_controller->setIpStaticAddress(address);
+    m_session->controller()->setIpStaticAddress(address);
     auto store = Settings::operatorStore(m_application);
     store->setValue(QStringLiteral("IpAddress"), address);
     store->sync();
     m_ui->menuSystem->setEnabled(false);
     m_statusLabel2->setText(kDarkGreenBold + tr("Waiting %1 seconds before re-connect to crate...").arg(5));
     QTimer::singleShot(5000, this, &VexaControl::initModuleAccess);
+}
+
+// A modeless dialog kept for the program's life: shown again in front.
+static void showDialog(QWidget *dialog)
+{
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+void VexaControl::on_actionAutomatic_triggered()
+{
+    if (!m_dialogAutomatic)
+        (m_dialogAutomatic = new DialogAutomatic(this))->bind(m_session);
+    showDialog(m_dialogAutomatic);
+}
+
+void VexaControl::on_actionStatistic_triggered()
+{
+    if (!m_dialogStatistic)
+        (m_dialogStatistic = new DialogStatistic(this))->bind(m_session);
+    m_dialogStatistic->setChannelCount(m_session->channelRows());
+    showDialog(m_dialogStatistic);
 }
 
 void VexaControl::on_actionCrates_triggered()

@@ -1,8 +1,9 @@
 #pragma once
-// The main window of cratectl. It owns the connection to one crate (controller,
-// crate object, modules), drives the periodic refresh and fans the values out
-// to the views and dialogs through its update signals; the requests of views
-// and dialogs come back through its slots and act on the current module.
+// The main window of cratectl: the view of one CrateSession. The session holds
+// the connection, the refresh cycle and the update signals and request slots;
+// the window renders what it reads, asks the operator (address, prompts) and
+// runs the menu commands. A dialog joins with one line: create it and call its
+// bind(session()).
 
 #include <QColor>
 #include <QFile>
@@ -19,16 +20,24 @@
 #include "moduleeventmask.h"
 #include "moduleeventstatus.h"
 #include "modulestatus.h"
+#include "cratesession.h"
 #include "vexatypes.h"
 
 class BaseController;
 class BaseCrate;
-class BaseModule;
+class DialogAutomatic;
+class DialogChannelBounds;
+class DialogChannelControl;
 class DialogCrate;
+class DialogModuleControl;
+class DialogOverview;
+class DialogScriptConsole;
+class DialogStatistic;
 class IpV4InputDialog;
 class QLabel;
 class QProgressBar;
 class QTimer;
+class ScriptThread;
 
 namespace Ui {
 class VexaControl;
@@ -42,147 +51,50 @@ public:
     // Scopes of the value prompts: which channels a command writes.
     enum Scope { ScopeChannels = 0, ScopeModule = 1, ScopeSelectedModules = 2, ScopeAllModules = 3 };
 
+    // The session makes its controller with the factory; without one, the
+    // controller loads the access library.
     explicit VexaControl(QWidget *parent = nullptr);
+    explicit VexaControl(CrateSession::ControllerFactory factory, QWidget *parent = nullptr);
     ~VexaControl() override;
 
+    CrateSession *session() const { return m_session; }
     // Read access for tests and the benchmark.
-    BaseController *controller() const { return m_controller; }
-    QList<BaseModule *> modules() const { return m_modules; }
-    QList<BaseCrate *> crates() const { return m_crates; }
+    BaseController *controller() const;
+    QList<BaseModule *> modules() const;
+    QList<BaseCrate *> crates() const;
     BaseModule *currentModule() const;
-    int currentModuleIndex() const { return m_currentModuleIndex; }
+    int currentModuleIndex() const;
     int currentChannel() const;
-    QTimer *channelTableTimer() const { return m_channelTableTimer; }
+    QTimer *channelTableTimer() const;
     DialogCrate *crateDialog() const { return m_dialogCrate; }
+    DialogOverview *overviewDialog() const;
+    DialogChannelBounds *boundsDialog() const;
     QLabel *statusLabel(int number) const;
     QProgressBar *fanSpeedBar() const { return m_fanSpeedBar; }
 
-signals:
-    void currentModuleChanged(int serialNumber);
-    void currentChannelChanged(int serialNumber, int channel);
-
-    void updateModuleFirmwareName(int serialNumber, QString firmwareName);
-    void updateModuleControl(int serialNumber, ModuleControl control);
-    void updateModuleStatus(int serialNumber, ModuleStatus status);
-    void updateModuleEventStatus(int serialNumber, ModuleEventStatus eventStatus);
-    void updateModuleEventMask(int serialNumber, ModuleEventMask eventMask);
-    void updateModuleRestartTime(int serialNumber, quint32 restartTime);
-    void updateModuleSupplyP5(int serialNumber, float value);
-    void updateModuleSupplyP12(int serialNumber, float value);
-    void updateModuleSupplyN12(int serialNumber, float value);
-    void updateModuleTemperature(int serialNumber, int index, float temperature);
-    void updateModuleVoltageHardwareLimit(int serialNumber, float value);
-    void updateModuleCurrentHardwareLimit(int serialNumber, float value);
-    void updateModuleEventChannelStatus(int serialNumber, quint32 status);
-    void updateModuleEventChannelMask(int serialNumber, quint32 mask);
-    void updateModuleEventGroupStatus(int serialNumber, quint32 status);
-    void updateModuleEventGroupMask(int serialNumber, quint32 mask);
-    void updateModuleFlexGroups(int serialNumber, int groupNumber, quint32 member, quint32 type);
-    void updateModuleSpecialControlStatus(int serialNumber, quint32 control, quint32 status);
-    void updateModuleRunningState(int serialNumber, QString runningState, QColor color);
-
-    void updateAllModulesStarted();
-    void updateAllModulesCompleted();
-    void updateModuleStarted(int serialNumber);
-    void updateModuleCompleted(int serialNumber);
-
-    void updateChannelControl(int serialNumber, int channel, ChannelControl control);
-    void updateChannelStatus(int serialNumber, int channel, ChannelStatus status);
-    void updateChannelEventStatus(int serialNumber, int channel, ChannelEventStatus eventStatus);
-    void updateChannelEventMask(int serialNumber, int channel, ChannelEventMask eventMask);
-    void updateChannelVoltageNominal(int serialNumber, int channel, float value, QString unit);
-    void updateChannelCurrentNominal(int serialNumber, int channel, float value, QString unit);
-    void updateChannelVoltageHardwareNominal(int serialNumber, int channel, float value, QString unit);
-    void updateChannelCurrentHardwareNominal(int serialNumber, int channel, float value, QString unit);
-    void updateChannelVoltage(int serialNumber, int channel, float value, QString unit);
-    void updateChannelVoltageUnit(int serialNumber, int channel, QString unit);
-    void updateChannelCurrent(int serialNumber, int channel, float value, QString unit);
-    void updateChannelCurrentUnit(int serialNumber, int channel, QString unit);
-    // Formatted value (display unit) and plain value (volts, amperes).
-    void updateChannelVoltageMeasure(int serialNumber, int channel, QString value, QString unit);
-    void updateChannelVoltageMeasure(int serialNumber, int channel, float value, QString unit);
-    void updateChannelCurrentMeasure(int serialNumber, int channel, QString value, QString unit);
-    void updateChannelCurrentMeasure(int serialNumber, int channel, float value, QString unit);
-    void updateChannelVoltageInterlockMinSet(int serialNumber, int channel, float value, QString unit);
-    void updateChannelVoltageInterlockMaxSet(int serialNumber, int channel, float value, QString unit);
-    void updateChannelCurrentInterlockMinSet(int serialNumber, int channel, float value, QString unit);
-    void updateChannelCurrentInterlockMaxSet(int serialNumber, int channel, float value, QString unit);
-
-    void updateInterlockStatus(int serialNumber, quint32 value);
-    void updateInterlockControl(int serialNumber, quint32 value);
-    void updateInterlockCount(int serialNumber, quint32 value);
-    void updateInterlockLastTrigger(int serialNumber, quint32 value);
-    void updateInterlockChannelActualActive(int serialNumber, quint32 value);
-    void updateInterlockChannelEverTriggered(int serialNumber, quint32 value);
-
-    void updateCrateAddress(int serialNumber, QString address);
-    void updateCrateFirmwareRelease(int serialNumber, QString release);
-    void updateCrateSupply5V(int serialNumber, float value);
-    void updateCrateSupply24V(int serialNumber, float value);
-    void updateCrateBattery24V(int serialNumber, float value);
-    void updateCrateTemperatureBackPlane(int serialNumber, float value);
-    void updateCrateTemperaturePowerSupply(int serialNumber, float value);
-    void updateCrateFanSpeed(int serialNumber, float value);
-    void updateCrateStatus(int serialNumber, int status);
-    void updateCrateEventStatus(int serialNumber, int eventStatus);
-    void updateCratePowerOn(int serialNumber, bool on);
-
-    void factoryResetDone(int serialNumber);
-    void autoTimerControlLog(QString message);
-
 public slots:
-    // Requests of views and dialogs; each acts on the current module.
-    void clearChannelEvents(int serialNumber, int channel);
-    void setChannelControl(int serialNumber, int channel, ChannelControl control);
-    void setChannelEventMask(int serialNumber, int channel, ChannelEventMask eventMask);
-    void clearModuleEvents(int serialNumber);
-    void setModuleControl(int serialNumber, ModuleControl control);
-    void setModuleEventMask(int serialNumber, ModuleEventMask eventMask);
-    void setRestartTime(int serialNumber, quint32 restartTime);
-    void setModuleEventChannelMask(int serialNumber, quint32 mask);
-    void clearModuleEventChannelStatus(int serialNumber);
-    void setModuleEventGroupMask(int serialNumber, quint32 mask);
-    void clearModuleEventGroupStatus(int serialNumber);
-    void getFlexGroupData(int serialNumber, int groupNumber);
-    void setFlexGroup(int serialNumber, int groupNumber, quint32 member, quint32 type);
-    void storeFactorySettings(int serialNumber);
-    void setSpecialControl(int serialNumber, quint32 control);
-    void sendHexLine(int serialNumber, QByteArray line);
-    void setInterlockOutControl(int serialNumber, quint32 control);
-    void setChannelVoltageNominal(int serialNumber, int channel, float value);
-    void setChannelCurrentNominal(int serialNumber, int channel, float value);
-    void setChannelBounds(int serialNumber, int channel, bool asymmetricVoltageBounds, float voltageInterlockMaxSet,
-                          float voltageInterlockMinSet, bool asymmetricCurrentBounds, float currentInterlockMaxSet,
-                          float currentInterlockMinSet);
-    void tableCellDataChanged(int row, int column, QString text);
-    void setFactoryCurrenMeasurementRange(CurrentMeasurementRange range);
-    void moduleEventMaskChanged(ModuleEventMask eventMask);
-    void channelEventMaskChanged(ChannelEventMask eventMask);
-    void setCratePowerOn(int serialNumber, bool setOn);
-    void setCrateFanSpeed(int serialNumber, int fanSpeed);
-    void clearCrateEvents(int serialNumber);
-    void runScript(QString script);
-
-    // Timer and cycle slots.
-    void refreshCrateData();
-    void refreshModule();
-    void refreshChannelTable();
-    void refreshOverview();
-    void autoTimerUpdate();
-    void autoTimerControlUpdate();
-    void autoTimerIntervalChanged(int interval);
-    void autoTimerEnabled(bool enabled);
+    // Connects to the crate of the operator store under the address lock.
     void initModuleAccess();
+    void runScript(QString script);
 
 private slots:
     // File menu
+    void on_actionScript_triggered();
     void on_actionController_triggered();
     void on_actionPassword_triggered();
+    void on_actionSaveProfile_triggered();
+    void on_actionLoadProfile_triggered();
+    void on_actionFactorySettings_triggered();
     void on_actionHideShowStatusPanel_triggered();
     void on_actionQuit_triggered();
     void on_actionSystemReset_triggered();
+    void on_actionAutomatic_triggered();
+    void on_actionStatistic_triggered();
     // System menu
     void on_actionCrates_triggered();
+    void on_actionModuleOverview_triggered();
+    void on_actionSetAllModulesCurrentTrip_triggered();
+    void on_actionSetAllModulesExternalInhibitAction_triggered();
     void on_actionSetCrateAddress_triggered();
     void on_actionSetLiveInsertion_triggered();
     void on_actionSetAllModulesOn_triggered();
@@ -199,6 +111,7 @@ private slots:
     void on_actionSetAllModulesKillEnable_triggered();
     void on_actionSetAllModulesKillDisable_triggered();
     // Module menu
+    void on_actionModuleStatusControl_triggered();
     void on_actionSelectModule_triggered();
     void on_actionPreviousModule_triggered();
     void on_actionNextModule_triggered();
@@ -207,7 +120,15 @@ private slots:
     void on_actionClearAllEvents_triggered();
     void on_actionAdcSampleRate_triggered();
     void on_actionDigitalFilter_triggered();
+    void on_actionSuppliesAndTemperature_triggered();
+    void on_actionVariableGroups_triggered();
+    void on_actionInterlockOut_triggered();
+    void on_actionSetAllChannelsCurrentTrip_triggered();
+    void on_actionSetAllChannelsExternalInhibitAction_triggered();
     void on_actionCalibrationMode_triggered(bool checked);
+    void on_actionCalibrationControl_triggered();
+    void on_actionSpecialMode_triggered();
+    void on_actionSettings_triggered();
     void on_actionSetFineAdjustmentOn_triggered();
     void on_actionSetFineAdjustmentOff_triggered();
     void on_actionSetAllChannelsOn_triggered();
@@ -227,9 +148,14 @@ private slots:
     void on_actionEnableBothResistors_triggered();
     void on_actionDoMultiplex_triggered();
     // Channel menu
+    void on_actionChannelStatusControl_triggered();
     void on_actionSelectChannel_triggered();
     void on_actionSetChannelVoltage_triggered();
     void on_actionSetChannelCurrent_triggered();
+    void on_actionSetChannelCurrentTrip_triggered();
+    void on_actionSetChannelExternalInhibitAction_triggered();
+    void on_actionBounds_triggered();
+    void on_actionSetChannelNominalValues_triggered();
     void on_actionSetChannelOn_triggered();
     void on_actionSetChannelOff_triggered();
     void on_actionSetChannelVoltageRiseRate_triggered();
@@ -274,17 +200,29 @@ private:
     };
 
     QString productTitle() const;
+    void setProfileActionsEnabled(bool enabled);
     int execAddressDialog(IpV4InputDialog &dialog);
     void setModuleActionsEnabled(bool enabled);
-    void deleteModulesAndCrates();
     // Asks for the crate address under the address lock; exits with code 2 on Cancel.
     QString lockedCrateAddress();
-    void updateModuleConnectionStates();
-    bool moduleAnswers(BaseModule *module);
+    void bindSession();
+    void showFatalError(const QString &text);
+    void showCrateState(const QString &connectionMessage, bool liveInsertion);
+    void showModuleStateText(int index, const QString &text);
+    void showCurrentModuleConnection(ModuleConnectionState state);
     void setUpCurrentModule(BaseModule *module);
+    void showChannel(BaseModule *module, int channel, const ChannelReading &reading);
+    void showCurrentChannel(BaseModule *module);
+    void showModule(BaseModule *module, const ModuleReading &reading);
+    void showCratePoweredOff();
+    // Stops a running script and takes the module from it; the session calls it
+    // right before it deletes the modules (and closing the window does).
+    void releaseScriptModule();
+    void showReconnectWait(int seconds);
+    void tableCellDataChanged(int row, int column, QString text);
+    void moduleEventMaskChanged(ModuleEventMask eventMask);
+    void channelEventMaskChanged(ChannelEventMask eventMask);
     void setModuleWidgetsEnabled(bool enabled);
-    void refreshChannels(BaseModule *module);
-    BaseCrate *crateBySerial(int serialNumber) const;
     QList<BaseModule *> selectedModules() const;
     QList<int> selectedChannels() const;
     QString scopeText(int scope) const;
@@ -299,33 +237,35 @@ private:
     void setChannelsVoltage(int scope);
     void setChannelsCurrent(int scope);
     void moveModuleRow(int delta);
+    // Protection commands and dialogs (vexacontrolprotect.cpp).
+    void unlockServiceDialogs();
+    void setOverviewHeaders();
+    void setBoundsModule();
+    void setCurrentTrip(int scope);
+    void setInhibitAction(int scope);
     static quint64 allChannelsMask();
 
     Ui::VexaControl *m_ui;
-    QTimer *m_channelTableTimer = nullptr;
-    QTimer *m_autoTimer = nullptr;
+    CrateSession *m_session = nullptr;
 
     // Dialogs of later features; created on first use and kept.
     QPointer<QWidget> m_dialogCalibrationControl;
     QPointer<QWidget> m_dialogSuppliesTempLimits;
-    QPointer<QWidget> m_dialogChannelControl;
-    QPointer<QWidget> m_scriptConsole;
-    QPointer<QWidget> m_dialogModuleControl;
+    DialogChannelControl *m_dialogChannelControl = nullptr;
+    QPointer<DialogScriptConsole> m_scriptConsole;
+    DialogModuleControl *m_dialogModuleControl = nullptr;
     QPointer<QWidget> m_dialogChannelBounds;
     QPointer<QWidget> m_dialogFlexGroups;
     QPointer<QWidget> m_dialogFactory;
     QPointer<QWidget> m_dialogSpecial;
     QPointer<QWidget> m_dialogInterlockOut;
-    QPointer<QWidget> m_dialogStatistic;
-    QPointer<QWidget> m_dialogAutomatic;
+    QPointer<DialogStatistic> m_dialogStatistic;
+    QPointer<DialogAutomatic> m_dialogAutomatic;
     QPointer<QWidget> m_dialogOverview;
     DialogCrate *m_dialogCrate = nullptr;
+    // Runs the console's scripts against the first module; made with the console.
+    ScriptThread *m_scriptThread = nullptr;
 
-    BaseController *m_controller = nullptr;
-    QList<BaseModule *> m_modules;
-    QList<BaseCrate *> m_crates;
-    int m_currentModuleIndex = 0;
-    bool m_moduleRefreshPending = false;
     QString m_profilePath;
     QString m_organisation;
     QString m_application;
@@ -335,13 +275,7 @@ private:
     QProgressBar *m_fanSpeedBar = nullptr;
     float m_lastDemand = 0.0f;
     QFile m_logFile;
-
-    // Refresh bookkeeping (kept per window rather than process-wide so that a
-    // second window in one process, as in the tests, starts from the same point).
-    int m_tickCounter = 0;
-    int m_crateRefreshCounter = 1000;
     bool m_staircaseDescending = false;
-    int m_lastChannel = -1;
     QList<int> m_splitterSizes;
     bool m_serviceMode = false;
 };

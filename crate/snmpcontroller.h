@@ -16,7 +16,6 @@
 #include <QVector>
 
 #include <atomic>
-#include <functional>
 #include <type_traits>
 
 class SnmpController : public BaseController
@@ -37,15 +36,11 @@ public:
     // build), then ours beside the program (../lib), then the build tree.
     static QStringList defaultLibraryCandidates();
 
-    // A fatal start-up failure shows its message and then calls this handler with
-    // the exit code (1). The default ends the process. Tests install a handler that
-    // records the code and returns; the controller then stays unbound and every
-    // library call returns the empty result.
-    using FatalExitHandler = std::function<void(int exitCode)>;
-    static void setFatalExitHandler(FatalExitHandler handler);
-
     // True when the library is loaded, every function resolved and snmpInit succeeded.
     bool isBound() const { return m_bound; }
+    // Why the library cannot be used (load, resolve or init failure), as the
+    // program shows it before it ends with exit code 1; empty when bound.
+    QString errorText() const { return m_errorText; }
     // The file the library was loaded from ("in-process" for a bound table).
     QString libraryFileName() const { return m_libraryFileName; }
     // Number of library calls made through this controller (all threads).
@@ -129,6 +124,7 @@ private:
 
     QLibrary m_library;
     QString m_libraryFileName;
+    QString m_errorText;
     bool m_bound = false;
     mutable QMutex m_mutex;
     std::atomic<quint64> m_callCount{0};

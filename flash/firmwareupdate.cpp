@@ -4,7 +4,6 @@
 
 #include "flashlogging.h"
 #include "flashtimings.h"
-#include "messagebox.h"
 #include "objecttable.h"
 
 #include <QCoreApplication>
@@ -12,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+namespace crateflash {
 
 const int FirmwareUpdate::ModuleBases[ModuleBaseCount] = {
     0x200, 0x208,        // slot 0
@@ -49,12 +50,8 @@ FirmwareUpdate::FirmwareUpdate(QObject *parent) : QObject(parent)
 {
     qRegisterMetaType<Module>();
     // The library is started once per process; a later instance reuses the table.
-    if (!ObjectTable::instance().isTranslated() && !initialiseSnmp()) {
-        MessageBox::critical(nullptr, tr("Firmware Update"),
-                             tr("Error while initializing SNMP!\nMost likely the WIENER-CRATE-MIB.txt is "
-                                "missing in /usr/share/snmp/mibs.\n\nProgram will be terminated."));
-        std::exit(1);
-    }
+    // The window reports a failure and ends the program; nothing here may.
+    m_snmpStarted = ObjectTable::instance().isTranslated() || initialiseSnmp();
     m_pollTimer.setInterval(flashTimings().pollIntervalMs);
     connect(&m_pollTimer, &QTimer::timeout, this, &FirmwareUpdate::timeout);
 }
@@ -703,3 +700,5 @@ bool FirmwareUpdate::sendRawMessage(int base, bool read, const QByteArray &bytes
     sendFrame(CanFrame(identifier, bytes));
     return true;
 }
+
+} // namespace crateflash

@@ -14,6 +14,8 @@
 #include <QSet>
 #include <QTimer>
 
+namespace crateflash {
+
 class FirmwareUpdate : public QObject
 {
     Q_OBJECT
@@ -45,9 +47,11 @@ public:
     // Module bases grouped by slot; also the sending order of all-module messages.
     static const int ModuleBases[ModuleBaseCount];
 
-    // Starts SNMP once per process; a failure ends the program (exit code 1).
+    // Starts SNMP once per process; snmpStarted() tells whether that worked (the
+    // MIB could be read). Without it nothing can be sent.
     explicit FirmwareUpdate(QObject *parent = nullptr);
     ~FirmwareUpdate() override;
+    bool snmpStarted() const { return m_snmpStarted; }
 
     // Tunnel and scan.
     void open(const QString &host);
@@ -124,6 +128,7 @@ public slots:
     void sendPostFlash();
 
 private:
+    bool m_snmpStarted = false;
     void handleScanFrame(int index, const CanFrame &frame);
     void handleHandshakeFrame(const CanFrame &frame);
     void handleLineAnswer(const CanFrame &frame);
@@ -170,3 +175,5 @@ private:
     // Shared by all instances: every 101st tick outside the scan is a keep-alive.
     static int s_keepAliveCounter;
 };
+
+} // namespace crateflash

@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+namespace crateflash {
+
 namespace {
 int hexDigit(char c)
 {
@@ -115,3 +117,5 @@ QString HexFileCheck::check(const QString &path)
         return problem(tr("has no end record: the file is incomplete"));
     return QString();
 }
+
+} // namespace crateflash

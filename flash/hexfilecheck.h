@@ -9,6 +9,8 @@
 #include <QCoreApplication>
 #include <QString>
 
+namespace crateflash {
+
 class HexFileCheck
 {
     Q_DECLARE_TR_FUNCTIONS(HexFileCheck)
@@ -25,3 +27,5 @@ public:
     // valid record; `type` receives the record type.
     static QString checkRecord(const QByteArray &line, int *type);
 };
+
+} // namespace crateflash

@@ -318,7 +318,7 @@ private slots:
         QVERIFY(selectModule(window, 2));
         BaseModule *module = window.currentModule();
         QVERIFY(!module->canSetAsymmetricBounds());
-        window.setChannelBounds(8000003, 3, false, 2500.0f, 0.0f, false, 0.0008f, 0.0f);
+        window.session()->setChannelBounds(8000003, 3, false, 2500.0f, 0.0f, false, 0.0008f, 0.0f);
         QTRY_COMPARE_WITH_TIMEOUT(module->channelVoltageInterlockMaxSet(3), 2500.0f, 3000);
         QVERIFY(MessageBox::history().isEmpty());
     }

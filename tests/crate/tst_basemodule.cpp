@@ -8,7 +8,7 @@
 #include "snmpmodule.h"
 #include "testenv.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QLocale>
 #include <QtTest>
 
@@ -320,5 +320,5 @@ private slots:
     }
 };
 
-VEXA_TEST_MAIN(TestBaseModule)
+VEXA_TEST_GUILESS_MAIN(TestBaseModule)
 #include "tst_basemodule.moc"

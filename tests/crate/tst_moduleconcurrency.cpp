@@ -12,7 +12,7 @@
 
 #include "cratesimprocess.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QtTest>
 
 #include <atomic>
@@ -114,11 +114,6 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        SnmpController::setFatalExitHandler([](int code) { QFAIL(qPrintable(QString::number(code))); });
-    }
-
     void sharedModuleOverTheFake()
     {
         FakeWiener::reset();
@@ -147,5 +142,5 @@ private slots:
     }
 };
 
-VEXA_TEST_MAIN(TestModuleConcurrency)
+VEXA_TEST_GUILESS_MAIN(TestModuleConcurrency)
 #include "tst_moduleconcurrency.moc"

@@ -5,7 +5,6 @@
 // backend is chosen at compile time (CONTRACT_BACKEND_SIM).
 
 #include "fakewienerlibrary.h"
-#include "messagebox.h"
 #include "modulediscovery.h"
 #include "snmpcontroller.h"
 #include "snmpcrate.h"
@@ -18,7 +17,7 @@
 #include "simcontrol.h"
 #endif
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QSet>
 #include <QtTest>
 
@@ -260,7 +259,6 @@ private:
 private slots:
     void initTestCase()
     {
-        SnmpController::setFatalExitHandler([](int code) { QFAIL(qPrintable(QString::number(code))); });
         m_backend = std::make_unique<Backend>();
         QString error;
         if (!m_backend->start(&error))
@@ -268,7 +266,7 @@ private slots:
         // The crate address every controller of this test uses is our own loopback one.
         TestEnv::setCrateAddress(m_backend->address());
         m_controller = m_backend->createController();
-        QVERIFY2(m_controller->isBound(), qPrintable(MessageBox::last().text));
+        QVERIFY2(m_controller->isBound(), qPrintable(m_controller->errorText()));
         QVERIFY(m_controller->connectTo(m_backend->address()));
         m_backend->attach();
     }
@@ -294,7 +292,6 @@ private slots:
         m_module.reset();
         m_controller.reset();
         m_backend.reset();
-        SnmpController::setFatalExitHandler({});
     }
 
     void identity()
@@ -534,5 +531,5 @@ private slots:
     }
 };
 
-VEXA_TEST_MAIN(TestModuleContract)
+VEXA_TEST_GUILESS_MAIN(TestModuleContract)
 #include "tst_modulecontract.moc"

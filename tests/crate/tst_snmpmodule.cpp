@@ -4,12 +4,11 @@
 // way out. Every case pins the exact library calls.
 
 #include "fakewienerlibrary.h"
-#include "messagebox.h"
 #include "snmpcontroller.h"
 #include "snmpmodule.h"
 #include "testenv.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QSettings>
 #include <QtTest>
 
@@ -860,5 +859,5 @@ private slots:
     }
 };
 
-VEXA_TEST_MAIN(TestSnmpModule)
+VEXA_TEST_GUILESS_MAIN(TestSnmpModule)
 #include "tst_snmpmodule.moc"

@@ -3,6 +3,7 @@
 // with exit code 1. Each case runs in a child process of this executable,
 // because the failure ends the process.
 #include "firmwareupdate.h"
+#include "mainwindow.h"
 #include "messagebox.h"
 #include "snmpsession.h"
 #include "testenv.h"
@@ -14,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cstdio>
+
+using namespace crateflash;
 
 namespace {
 const char ChildVariable[] = "FLASH_STARTUP_CHILD_MIBDIR";
@@ -52,6 +55,7 @@ int runChild(int argc, char *argv[], const QString &mibDir)
         std::fflush(stderr);
     });
     FirmwareUpdate update;
+    MainWindow::endIfSnmpNotStarted(update);
     std::printf("CHILD SURVIVED\n");
     return 0;
 }

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace crateflash;
+
 class TestHexFileCheck : public QObject
 {
     Q_OBJECT
