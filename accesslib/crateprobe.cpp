@@ -13,6 +13,9 @@
 
 namespace {
 
+// Channels per slot, as the module model allows.
+constexpr int MaxChannels = 100;
+
 struct Library {
     decltype(&::snmpInit) snmpInit = nullptr;
     decltype(&::snmpOpen) snmpOpen = nullptr;
@@ -167,15 +170,31 @@ int main(int argc, char *argv[])
 
     int shownSlot = wantedSlot;
     int channels = 0;
+    bool slotSilent = false;
     for (int slot = 0; slot <= 9; ++slot) {
+        // The library keeps its last error until the next failure: a new
+        // "no answer" after this read means the slot's read timed out.
+        const QByteArray errorBefore = f.snmpGetLastError();
         const QByteArray description = f.getModuleDescription(handle, slot);
         if (description.isEmpty()) {
-            std::printf("Slot %d: empty\n", slot);
+            const QByteArray error = f.snmpGetLastError();
+            if (error != errorBefore && error.contains("no answer")) {
+                std::printf("Slot %d: did not answer\n", slot);
+                std::fprintf(stderr, "crateprobe: slot %d did not answer: %s\n", slot, error.constData());
+                slotSilent = true;
+            } else {
+                std::printf("Slot %d: empty\n", slot);
+            }
             continue;
         }
         std::printf("Slot %d: %s (status 0x%04x)\n", slot, description.constData(), f.getModuleStatus(handle, slot));
         const QList<QByteArray> parts = description.split(',');
-        const int count = parts.size() >= 3 ? parts.at(2).trimmed().toInt() : 0;
+        int count = parts.size() >= 3 ? parts.at(2).trimmed().toInt() : 0;
+        // A module has at most MaxChannels channels, whatever its description claims.
+        if (count > MaxChannels) {
+            std::fprintf(stderr, "crateprobe: slot %d claims %d channels; showing at most %d\n", slot, count, MaxChannels);
+            count = MaxChannels;
+        }
         if (shownSlot < 0 && count > 0)
             shownSlot = slot;
         if (slot == shownSlot)
@@ -185,7 +204,7 @@ int main(int argc, char *argv[])
         if (wantedSlot >= 0)
             std::printf("Slot %d has no channels to show.\n", wantedSlot);
         f.snmpClose(handle);
-        return 0;
+        return slotSilent ? 2 : 0;
     }
 
     // Records belong to the library until the next call, so each is copied out.
@@ -207,12 +226,12 @@ int main(int argc, char *argv[])
         const bool hasStatus = ch < status.count;
         std::printf("%4d %10s %11s %12s %13s %-10s %-8s %s\n", ch, qPrintable(d(vset)), qPrintable(d(vmeas)),
                     qPrintable(d(iset)), qPrintable(d(imeas)), ch < switches.count ? switchText(switches.value[ch]) : "-",
-                    hasStatus ? qPrintable(QStringLiteral("0x%1").arg(status.value[ch], 6, 16, QLatin1Char('0'))) : "-",
+                    hasStatus ? qPrintable(QStringLiteral("0x%1").arg(uint(status.value[ch]), 6, 16, QLatin1Char('0'))) : "-",
                     hasStatus ? qPrintable(statusFlags(status.value[ch])) : "");
     }
     if (status.count < channels)
         std::fprintf(stderr, "crateprobe: only %d of %d channel statuses arrived: %s\n", status.count, channels,
                      f.snmpGetLastError());
     f.snmpClose(handle);
-    return 0;
+    return slotSilent ? 2 : 0;
 }

@@ -240,6 +240,26 @@ QString VexaControl::lockedCrateAddress()
 {
     auto store = Settings::operatorStore(m_application);
     QString address = store->value(QStringLiteral("IpAddress"), QString::fromLatin1(Product::DefaultIpAddress)).toString();
+    // A store that exists but cannot be read says nothing about the crate: it
+    // is reported once and the address is asked for, never taken from the
+    // defaults. The store handed out is then a scratch one; the file stays.
+    static bool storeProblemReported = false;
+    const QString storeProblem = Settings::storeProblem(m_application);
+    if (!storeProblem.isEmpty() && !storeProblemReported) {
+        storeProblemReported = true;
+        qCWarning(lcApp).noquote() << "unreadable settings:" << storeProblem;
+        IpV4InputDialog dialog(this);
+        dialog.setWindowTitle(productTitle());
+        dialog.setAddress(QString());
+        dialog.setLabelText(tr("The settings could not be read: %1.<br>The program starts with its default settings "
+                               "and leaves that file as it is.<br>Enter the IP address of the crate:")
+                                .arg(storeProblem.toHtmlEscaped()));
+        if (execAddressDialog(dialog) != QDialog::Accepted)
+            ::exit(2);
+        address = dialog.address();
+        store->setValue(QStringLiteral("IpAddress"), address);
+        store->sync();
+    }
     AddressLocker locker;
     if (locker.lock(address))
         return address;

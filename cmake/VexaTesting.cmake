@@ -10,8 +10,21 @@ function(add_qt_test name)
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 300)
     endif()
+    set(environment "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8;LC_ALL=C.UTF-8")
+    if(VEXA_SANITIZER_REPORTS)
+        # Leaks are checked for the programs without a GUI (the GUI libraries
+        # keep caches until exit); every finding stops the process at once.
+        set(leaks 0)
+        if(ARG_LABELS MATCHES "^(sim|simcan|accesslib)$")
+            set(leaks 1)
+        endif()
+        list(APPEND environment
+            "ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=${leaks}:log_path=${VEXA_SANITIZER_REPORTS}/asan"
+            "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:log_path=${VEXA_SANITIZER_REPORTS}/ubsan"
+            "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/scripts/lsan.supp")
+    endif()
     set_tests_properties(${name} PROPERTIES
         TIMEOUT ${ARG_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8;LC_ALL=C.UTF-8"
+        ENVIRONMENT "${environment}"
         LABELS "${ARG_LABELS}")
 endfunction()

@@ -31,6 +31,12 @@ public:
     // Full path of the INI file of a store.
     static QString storeFileName(const QString &application);
 
+    // What makes a store that exists unusable (a directory in its place, no
+    // read permission, binary data, a format the settings library rejects),
+    // naming the file; empty when the store is fine or does not exist (a
+    // missing store simply means the defaults).
+    static QString storeProblem(const QString &application);
+
 private:
     Settings();
 

@@ -1,5 +1,7 @@
 #include "firmwareupdate.h"
 
+#include "hexfilecheck.h"
+
 #include "flashlogging.h"
 #include "flashtimings.h"
 #include "objecttable.h"
@@ -377,6 +379,14 @@ bool FirmwareUpdate::startModule()
             emit updateFailed(HexFileError, message);
             return false;
         }
+    }
+    // The file may have changed since the batch started: check it again for every module.
+    const QString hexProblem = HexFileCheck::check(m_hexFileName);
+    if (!hexProblem.isEmpty()) {
+        m_hexFile.close();
+        emit information(hexProblem);
+        emit updateFailed(HexFileError, hexProblem);
+        return false;
     }
     if (m_compareMode) {
         // A compare run always asks for the boot loader first, boot loader seen or not.

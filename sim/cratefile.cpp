@@ -1,5 +1,7 @@
 #include "cratefile.h"
 
+#include "jsonshape.h"
+
 #include <QFile>
 #include <QHostAddress>
 #include <QJsonArray>
@@ -57,6 +59,9 @@ bool CrateFile::parse(const QByteArray &json)
     if (!doc.isObject())
         return fail(QStringLiteral("the top level must be an object"));
     const QJsonObject root = doc.object();
+    const QString shapeError = JsonShape::checkCrate(root);
+    if (!shapeError.isEmpty())
+        return fail(shapeError);
 
     const QJsonObject crate = root.value(QStringLiteral("crate")).toObject();
     m_crate.serialNumber = crate.value(QStringLiteral("serialNumber")).toInt(m_crate.serialNumber);
@@ -81,6 +86,9 @@ bool CrateFile::parse(const QByteArray &json)
     // First octet in the lowest byte.
     m_crate.ipStaticAddress = qbswap(quint32(address.toIPv4Address()));
 
+    // A crate file without its modules is a mistake, not an empty crate.
+    if (!root.contains(QStringLiteral("modules")))
+        return fail(QStringLiteral("modules: is missing"));
     QSet<int> usedSlots;
     const QJsonArray modules = root.value(QStringLiteral("modules")).toArray();
     for (int i = 0; i < modules.size(); ++i) {

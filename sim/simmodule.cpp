@@ -7,7 +7,7 @@ SimModule::SimModule(const Config &config)
     : m_config(config),
       m_rampSpeedVoltage(config.rampSpeedVoltage),
       m_rampSpeedCurrent(config.rampSpeedCurrent),
-      m_random(std::mt19937::result_type(config.serialNumber + config.slot))
+      m_random(std::mt19937::result_type(quint32(config.serialNumber) + quint32(config.slot)))
 {
     temperature = config.temperature;
     m_channels.reserve(size_t(std::max(0, config.channels)));

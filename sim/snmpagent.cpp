@@ -2,6 +2,7 @@
 
 #include "agentobjects.h"
 #include "agentsettings.h"
+#include "answerbudget.h"
 #include "simlog.h"
 
 #include <QByteArray>
@@ -84,43 +85,6 @@ void setValue(netsnmp_variable_list *var, const SnmpValue &v)
     }
 }
 
-size_t tlvSize(size_t content) { return 1 + (content < 128 ? 1 : content < 256 ? 2 : 3) + content; }
-
-// Encoded size of a varbind in an answer, as BER lays it out.
-size_t encodedSize(const netsnmp_variable_list *var)
-{
-    size_t oidBytes = 1;
-    for (size_t i = 2; i < var->name_length; ++i) {
-        oid sub = var->name[i];
-        do {
-            ++oidBytes;
-            sub >>= 7;
-        } while (sub);
-    }
-    size_t valueBytes = 0;
-    switch (var->type) {
-    case ASN_OPAQUE_FLOAT:
-        valueBytes = tlvSize(7);
-        break;
-    case ASN_OPAQUE_DOUBLE:
-        valueBytes = tlvSize(11);
-        break;
-    case ASN_INTEGER:
-    case ASN_COUNTER:
-    case ASN_GAUGE:
-    case ASN_TIMETICKS:
-        valueBytes = tlvSize(5);
-        break;
-    case ASN_OBJECT_ID:
-        valueBytes = tlvSize(var->val_len / sizeof(oid) * 2);
-        break;
-    default:
-        valueBytes = tlvSize(var->val_len);
-        break;
-    }
-    return tlvSize(tlvSize(oidBytes) + valueBytes);
-}
-
 Access accessOfPdu(const netsnmp_pdu *pdu)
 {
     if (!pdu || !pdu->community)
@@ -189,6 +153,11 @@ bool SnmpAgent::registerSubtree(const char *name, const QString &label)
     size_t length = MAX_OID_LEN;
     if (!read_objid(name, root, &length))
         return false;
+    // Where the served objects end: the first name after this subtree.
+    std::vector<oid> end(root, root + length);
+    ++end.back();
+    if (m_viewEnd.empty() || snmp_oid_compare(end.data(), end.size(), m_viewEnd.data(), m_viewEnd.size()) > 0)
+        m_viewEnd = end;
     netsnmp_handler_registration *registration = netsnmp_create_handler_registration(
         label.toLatin1().constData(), &SnmpAgent::handle, root, length, HANDLER_CAN_RWRITE);
     if (!registration)
@@ -215,6 +184,22 @@ bool SnmpAgent::listen(const QString &address, int port, QString *error)
             *error = QStringLiteral("cannot register %1").arg(QLatin1String(s.name));
             return false;
         }
+    }
+    // Everything the other subtrees leave of 1.3 (a registration of .1 alone
+    // is never consulted), so that the varbinds
+    // the agent answers on its own (no such object, end of the view) are
+    // counted in the answer's size too.
+    static const oid all[] = {1, 3};
+    netsnmp_handler_registration *rest =
+        netsnmp_create_handler_registration("cratesimRest", &SnmpAgent::handleRest, all, 2, HANDLER_CAN_RONLY);
+    if (!rest) {
+        *error = QStringLiteral("cannot register the rest of the view");
+        return false;
+    }
+    rest->handler->myvoid = this;
+    if (netsnmp_register_handler(rest) != MIB_REGISTERED_OK) {
+        *error = QStringLiteral("cannot register the rest of the view");
+        return false;
     }
     const QByteArray endpoint = QStringLiteral("udp:%1:%2").arg(address).arg(port).toLatin1();
     netsnmp_ds_set_string(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_PORTS, endpoint.constData());
@@ -289,11 +274,56 @@ int SnmpAgent::checkAccess(int, int, void *serverArgument, void *clientArgument)
         varbinds = std::min<quint32>(nonRepeaters, varbinds) + repeaters * quint32(std::max(0L, pdu->max_repetitions));
     }
     self->m_settings.varbinds += varbinds;
-    // Message, PDU and varbind-list headers of the answer.
-    self->m_responseBytes = 32 + pdu->community_len;
+    // Message, PDU and varbind-list headers of the answer, then the varbinds
+    // the agent answers without any handler: unknown objects and the end of
+    // the view. The handlers add theirs.
+    AnswerBudget &budget = AnswerBudget::instance();
+    budget.begin(32 + pdu->community_len, size_t(self->m_settings.maxMessageSize), pdu->command != SNMP_MSG_GETBULK);
+    for (netsnmp_variable_list *v = pdu->variables; v && pdu->command != SNMP_MSG_GETBULK; v = v->next_variable) {
+        // (A GETNEXT always reaches a handler: the last subtree counts its end.)
+        if (pdu->command != SNMP_MSG_GETNEXT && !netsnmp_subtree_find(v->name, v->name_length, nullptr, ""))
+            budget.addBytes(pdu->command == SNMP_MSG_SET ? AnswerBudget::encodedSize(v)
+                                                         : AnswerBudget::encodedSize(v->name, v->name_length, 0));
+    }
     if (self->m_settings.delayMs > 0)
         usleep(useconds_t(self->m_settings.delayMs) * 1000);
     return SNMPERR_SUCCESS;
+}
+
+int SnmpAgent::handleRest(netsnmp_mib_handler *handler, netsnmp_handler_registration *, netsnmp_agent_request_info *info,
+                          netsnmp_request_info *requests)
+{
+    const auto *self = static_cast<SnmpAgent *>(handler->myvoid);
+    AnswerBudget &budget = AnswerBudget::instance();
+    for (netsnmp_request_info *r = requests; r; r = r->next) {
+        if (r->processed)
+            continue;
+        if (budget.exceeded()) {
+            budget.refuse(info, r);
+            continue;
+        }
+        if (info->mode == MODE_GET) {
+            netsnmp_set_request_error(info, r, SNMP_NOSUCHOBJECT);
+            budget.account(info, r);
+        } else if (info->mode == MODE_GETNEXT) {
+            // A gap between subtrees: the agent moves on to the next one.
+            if (snmp_oid_compare(r->requestvb->name, r->requestvb->name_length, self->m_viewEnd.data(),
+                                 self->m_viewEnd.size()) < 0)
+                continue;
+            // Past the last: endOfMibView, with the name the request asked with.
+            const netsnmp_variable_list *asked = info->asp && info->asp->orig_pdu ? info->asp->orig_pdu->variables : nullptr;
+            for (int i = 1; asked && i < r->index; ++i)
+                asked = asked->next_variable;
+            const size_t bytes = asked ? AnswerBudget::encodedSize(asked->name, asked->name_length, 0)
+                                       : AnswerBudget::encodedSize(r->requestvb->name, r->requestvb->name_length, 0);
+            if (!budget.fits(bytes)) {
+                budget.refuse(info, r);
+                continue;
+            }
+            budget.addBytes(bytes);
+        }
+    }
+    return SNMP_ERR_NOERROR;
 }
 
 int SnmpAgent::handle(netsnmp_mib_handler *handler, netsnmp_handler_registration *registration,
@@ -302,27 +332,18 @@ int SnmpAgent::handle(netsnmp_mib_handler *handler, netsnmp_handler_registration
     auto *self = static_cast<SnmpAgent *>(handler->myvoid);
     const netsnmp_pdu *pdu = info->asp ? info->asp->pdu : nullptr;
     const Access access = accessOfPdu(pdu);
-    // The library trims GETBULK answers to the message size itself; a GET or
-    // GETNEXT answer that would not fit gets tooBig, as on a real agent.
-    const bool bulk = pdu && pdu->command == SNMP_MSG_GETBULK;
-    auto account = [self, info, bulk](netsnmp_request_info *r) {
-        if (bulk)
-            return;
-        self->m_responseBytes += encodedSize(r->requestvb);
-        if (self->m_responseBytes <= size_t(self->m_settings.maxMessageSize))
-            return;
-        netsnmp_set_request_error(info, r, SNMP_ERR_TOOBIG);
-        // The error answer carries the request's varbinds, which may not fit
-        // either: send it with an empty varbind list, as SNMPv2 prescribes.
-        if (info->asp && info->asp->orig_pdu && info->asp->orig_pdu->variables) {
-            snmp_free_varbind(info->asp->orig_pdu->variables);
-            info->asp->orig_pdu->variables = nullptr;
-        }
-    };
+    // The library trims GETBULK answers to the message size itself; any
+    // other answer that would not fit gets tooBig, as on a real agent.
+    AnswerBudget &budget = AnswerBudget::instance();
+    auto account = [info, &budget](netsnmp_request_info *r) { budget.account(info, r); };
     for (netsnmp_request_info *r = requests; r; r = r->next) {
         if (r->processed)
             continue;
         netsnmp_variable_list *var = r->requestvb;
+        if (budget.exceeded() && (info->mode == MODE_GET || info->mode == MODE_GETNEXT || info->mode == MODE_SET_RESERVE1)) {
+            budget.refuse(info, r);
+            continue;
+        }
         switch (info->mode) {
         case MODE_GET: {
             SnmpValue value;
@@ -333,9 +354,11 @@ int SnmpAgent::handle(netsnmp_mib_handler *handler, netsnmp_handler_registration
                 break;
             case AgentObjects::Found::NoSuchObject:
                 netsnmp_set_request_error(info, r, SNMP_NOSUCHOBJECT);
+                account(r);
                 break;
             case AgentObjects::Found::NoSuchInstance:
                 netsnmp_set_request_error(info, r, SNMP_NOSUCHINSTANCE);
+                account(r);
                 break;
             }
             break;

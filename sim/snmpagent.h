@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
@@ -35,6 +36,10 @@ public:
 private:
     static int handle(netsnmp_mib_handler *handler, netsnmp_handler_registration *registration,
                       netsnmp_agent_request_info *info, netsnmp_request_info *requests);
+    // What no other subtree serves: unknown objects and the end of the view.
+    static int handleRest(netsnmp_mib_handler *handler, netsnmp_handler_registration *registration,
+                         netsnmp_agent_request_info *info, netsnmp_request_info *requests);
+    std::vector<oid> m_viewEnd; // the first name after the last served subtree
     static int checkAccess(int major, int minor, void *serverArgument, void *clientArgument);
     bool registerSubtree(const char *name, const QString &label);
     void applyMessageLimit();
@@ -43,5 +48,4 @@ private:
     AgentSettings &m_settings;
     bool m_started = false;
     int m_appliedLimit = -1;
-    size_t m_responseBytes = 0;
 };

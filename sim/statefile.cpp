@@ -1,6 +1,7 @@
 #include "statefile.h"
 
 #include "cratemodel.h"
+#include "jsonshape.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -116,8 +117,20 @@ bool StateFile::read(const QString &path, QJsonObject *state, QString *error)
     }
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
+    if (doc.isNull()) {
+        *error = QStringLiteral("state file %1 is not valid JSON at offset %2: %3")
+                     .arg(path)
+                     .arg(parseError.offset)
+                     .arg(parseError.errorString());
+        return false;
+    }
     if (!doc.isObject()) {
-        *error = QStringLiteral("state file %1 is not a JSON object: %2").arg(path, parseError.errorString());
+        *error = QStringLiteral("state file %1: the top level must be an object").arg(path);
+        return false;
+    }
+    const QString shapeError = JsonShape::checkState(doc.object());
+    if (!shapeError.isEmpty()) {
+        *error = QStringLiteral("state file %1: %2").arg(path, shapeError);
         return false;
     }
     *state = doc.object();

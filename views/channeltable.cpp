@@ -62,6 +62,13 @@ ChannelTable::ChannelTable(QWidget *parent) : QTableWidget(parent)
     horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
 }
 
+ChannelTable::~ChannelTable()
+{
+    // An editor still open is closed by the base class's destructor, whose
+    // signals would reach this half-destroyed table.
+    disconnect(m_delegate, nullptr, this, nullptr);
+}
+
 void ChannelTable::dataEntered(int row, int column, const QString &text)
 {
     qCDebug(lcViews) << "channel table: entered" << row << column << text;

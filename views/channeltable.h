@@ -29,6 +29,7 @@ public:
     };
 
     explicit ChannelTable(QWidget *parent = nullptr);
+    ~ChannelTable() override;
 
     void setChannelCount(int count);
     void setVoltageUnitHeaders(const QString &unit);

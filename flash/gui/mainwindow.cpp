@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 
+#include "hexfilecheck.h"
+
 #include "ui_mainwindow.h"
 
 #include "addresslocker.h"
@@ -453,6 +455,12 @@ void MainWindow::startBatch()
         return;
     if (m_eventMemory && m_eventMemory->isReading()) {
         appendLog(tr("Reading stored events is still in progress; start the update when it has finished."));
+        return;
+    }
+    // The whole file is checked before the first frame goes out.
+    const QString hexProblem = HexFileCheck::check(m_ui->fileName->text());
+    if (!hexProblem.isEmpty()) {
+        appendLog(hexProblem);
         return;
     }
     stopServiceRepeat();

@@ -1,5 +1,6 @@
 #include "canagentobjects.h"
 
+#include "answerbudget.h"
 #include "canbus.h"
 #include "canframe.h"
 
@@ -21,6 +22,10 @@ struct CanAgentObjects::Object {
     std::function<int(const netsnmp_variable_list *)> check;
     // Applies a SET value; may rewrite the variable that goes back in the answer.
     std::function<void(netsnmp_variable_list *)> set;
+    // Checks a SET as a whole, given how many of its varbinds name this object.
+    std::function<int(int count)> checkRequest;
+    // Content bytes of the answer of a GET that takes something (0: reads only).
+    size_t answerBytes = 0;
 };
 
 namespace {
@@ -60,19 +65,50 @@ int handleObject(netsnmp_mib_handler *handler, netsnmp_handler_registration *, n
                  netsnmp_request_info *requests)
 {
     auto *object = static_cast<CanAgentObjects::Object *>(handler->myvoid);
+    AnswerBudget &budget = AnswerBudget::instance();
+    // How many varbinds of the whole request name this object (the helpers
+    // may hand them over one at a time).
+    auto countInRequest = [reqinfo](const netsnmp_variable_list *vb) {
+        int count = 0;
+        const netsnmp_pdu *pdu = reqinfo->asp ? reqinfo->asp->pdu : nullptr;
+        for (const netsnmp_variable_list *v = pdu ? pdu->variables : nullptr; v; v = v->next_variable)
+            if (snmp_oid_compare(v->name, v->name_length, vb->name, vb->name_length) == 0)
+                ++count;
+        return count;
+    };
     for (netsnmp_request_info *r = requests; r; r = r->next) {
         if (r->processed)
             continue;
         switch (reqinfo->mode) {
         case MODE_GET:
+            if (budget.exceeded()) {
+                budget.refuse(reqinfo, r);
+                break;
+            }
+            // An object that takes something when read checks the room first.
+            if (object->answerBytes && !budget.fits(AnswerBudget::encodedSize(r->requestvb->name,
+                                                                                r->requestvb->name_length,
+                                                                                object->answerBytes))) {
+                budget.refuse(reqinfo, r);
+                break;
+            }
             object->get(r->requestvb);
+            budget.account(reqinfo, r);
             break;
         case MODE_SET_RESERVE1: {
+            if (budget.exceeded()) {
+                budget.refuse(reqinfo, r);
+                break;
+            }
             int status = SNMP_ERR_NOTWRITABLE;
             if (object->writable)
                 status = object->check ? object->check(r->requestvb) : SNMP_ERR_NOERROR;
+            if (status == SNMP_ERR_NOERROR && object->checkRequest)
+                status = object->checkRequest(countInRequest(r->requestvb));
             if (status != SNMP_ERR_NOERROR)
                 netsnmp_set_request_error(reqinfo, r, status);
+            else
+                budget.account(reqinfo, r); // the answer repeats the varbind
             break;
         }
         case MODE_SET_ACTION:
@@ -162,6 +198,13 @@ void CanAgentObjects::addTunnelObjects(QString *error, bool *ok)
             return int(SNMP_ERR_WRONGLENGTH);
         return int(SNMP_ERR_NOERROR);
     };
+    // The controller takes at most MaxFramesPerRequest frames per SET and holds
+    // at most MaxQueued answers; a SET it cannot take whole is refused whole.
+    transmit->checkRequest = [bus](int count) {
+        if (count > CanBus::MaxFramesPerRequest || bus->queuedCount() + count > CanBus::MaxQueued)
+            return int(SNMP_ERR_RESOURCEUNAVAILABLE);
+        return int(SNMP_ERR_NOERROR);
+    };
     transmit->set = [bus](netsnmp_variable_list *vb) {
         CanFrame frame;
         if (CanFrame::fromTunnelValue(QByteArray(reinterpret_cast<const char *>(vb->val.string), int(vb->val_len)),
@@ -172,6 +215,7 @@ void CanAgentObjects::addTunnelObjects(QString *error, bool *ok)
 
     auto receive = std::make_unique<Object>();
     receive->type = ASN_OCTET_STR;
+    receive->answerBytes = CanFrame::TunnelValueSize + 1;
     receive->get = [this, bus](netsnmp_variable_list *vb) {
         const int fault = receiveFault;
         receiveFault = NoReceiveFault;
@@ -192,6 +236,8 @@ void CanAgentObjects::addTunnelObjects(QString *error, bool *ok)
                 value.append('\0');
         } else if (bus->take(&frame, &pending)) {
             value = frame.toTunnelValue(quint16(qMin(pending, 0xFFFF)));
+            // Should the answer turn out too big, the frame was never fetched.
+            AnswerBudget::instance().onTooBig([bus, frame] { bus->putBack(frame); });
         } else {
             value = CanFrame().toTunnelValue(0);
         }

@@ -30,7 +30,7 @@ CanModule *CanBus::nodeAt(quint16 base) const
 bool CanBus::hears(const CanModule &node) const
 {
     return m_powered && !m_silentSlots.contains(node.slot()) && !node.stopped()
-           && node.bitRateKbit() * 1000 == m_bitRate;
+           && qint64(node.bitRateKbit()) * 1000 == m_bitRate;
 }
 
 void CanBus::setTraceFile(const QString &path)
@@ -86,9 +86,14 @@ void CanBus::transmit(const CanFrame &frame)
 void CanBus::queue(CanModule &sender, const QList<CanModule::Answer> &answers)
 {
     // Answers sent at a bit rate the tunnel does not use never reach the controller.
-    if (!m_open || !m_powered || sender.bitRateKbit() * 1000 != m_bitRate)
+    if (!m_open || !m_powered || qint64(sender.bitRateKbit()) * 1000 != m_bitRate)
         return;
     for (const CanModule::Answer &a : answers) {
+        // A full controller buffer loses what arrives, as a real one does.
+        if (int(m_queue.size()) >= MaxQueued) {
+            ++m_framesDropped;
+            continue;
+        }
         Pending p{m_now + a.delayMs, m_sequence++, a.frame};
         auto pos = std::upper_bound(m_queue.begin(), m_queue.end(), p, [](const Pending &x, const Pending &y) {
             return x.due < y.due || (x.due == y.due && x.sequence < y.sequence);
@@ -120,6 +125,14 @@ bool CanBus::take(CanFrame *frame, int *pending)
     trace("<", *frame);
     ++m_framesOut;
     return true;
+}
+
+void CanBus::putBack(const CanFrame &frame)
+{
+    const qint64 due = m_queue.empty() ? m_now : std::min(m_now, m_queue.front().due);
+    m_queue.push_front(Pending{due, 0, frame});
+    if (m_framesOut > 0)
+        --m_framesOut;
 }
 
 void CanBus::advance(qint64 nowMs)

@@ -17,6 +17,9 @@ class CanBus
 public:
     static constexpr quint16 TunnelId = 0x600;
     static constexpr int DefaultBitRate = 250000;
+    // Frames one SET of canTransmitHv may carry, and answers the controller holds.
+    static constexpr int MaxFramesPerRequest = 512;
+    static constexpr int MaxQueued = 4096;
 
     CanModule *addNode(int slot, quint16 base, int board);
     const std::vector<std::unique_ptr<CanModule>> &nodes() const { return m_nodes; }
@@ -27,6 +30,9 @@ public:
     void transmit(const CanFrame &frame);
     // The oldest frame that is due; `pending` counts the due frames including it.
     bool take(CanFrame *frame, int *pending);
+    // Returns a taken frame to the head of the queue (its answer was never sent).
+    void putBack(const CanFrame &frame);
+    quint32 framesDropped() const { return m_framesDropped; }
     // Due frames waiting in the controller.
     int dueCount() const;
     int queuedCount() const { return int(m_queue.size()); }
@@ -72,5 +78,6 @@ private:
     QSet<int> m_silentSlots;
     quint32 m_framesIn = 0;
     quint32 m_framesOut = 0;
+    quint32 m_framesDropped = 0;
     std::unique_ptr<QFile> m_trace;
 };

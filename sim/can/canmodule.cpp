@@ -68,8 +68,9 @@ void CanModule::configure(quint32 serialNumber, const QString &device, const QSt
     // image; the others run a firmware that names itself like a real image.
     m_flash.clear();
     if (!m_waitsInBootLoader) {
+        // The synthetic image fits the flash, however large the file asks it to be.
         const int size = numberOf(can.value(QLatin1String("imageSize")), 48 * 1024);
-        m_flash = FlashImage::synthetic(m_device, m_release, m_serial, qMax(size, 0x200));
+        m_flash = FlashImage::synthetic(m_device, m_release, m_serial, int(qBound(quint32(0x200), quint32(qMax(size, 0)), m_flashSize)));
     }
 
     // Registers the service read shows by default; "registers" overrides them.
@@ -489,10 +490,11 @@ quint16 CanModule::processLine(const QByteArray &line, qint64 *delayMs)
 QJsonObject CanModule::saveState() const
 {
     QJsonObject o;
-    // Flash as contiguous runs of hexadecimal text, keyed by start address.
-    QJsonObject runs;
+    // Flash as contiguous runs [start address, hexadecimal text], in address
+    // order: an array, as an object's keys cost a search each on insertion.
+    QJsonArray runs;
     for (const auto &run : m_flash.runs())
-        runs.insert(QString::number(run.first, 16), QString::fromLatin1(run.second.toHex()));
+        runs.append(QJsonArray{double(run.first), QString::fromLatin1(run.second.toHex())});
     o.insert(QLatin1String("flash"), runs);
     o.insert(QLatin1String("bootLoader"), m_waitsInBootLoader);
     o.insert(QLatin1String("bitRate"), m_bitRateKbit);
@@ -505,13 +507,26 @@ void CanModule::restoreState(const QJsonObject &state)
 {
     if (state.isEmpty())
         return;
-    const QJsonObject runs = state.value(QLatin1String("flash")).toObject();
     FlashImage img;
-    for (auto it = runs.begin(); it != runs.end(); ++it) {
-        bool ok = false;
-        const quint32 start = it.key().toUInt(&ok, 16);
-        if (ok)
-            img.write(start, QByteArray::fromHex(it.value().toString().toLatin1()));
+    auto restoreRun = [&img, this](quint32 start, const QString &hex) {
+        const QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
+        // A flash that does not fit this module is not taken back.
+        if (quint64(start) + quint64(bytes.size()) <= m_flashSize)
+            img.write(start, bytes);
+    };
+    const QJsonValue flash = state.value(QLatin1String("flash"));
+    if (flash.isArray()) {
+        for (const QJsonValue &run : flash.toArray())
+            restoreRun(quint32(run.toArray().at(0).toDouble()), run.toArray().at(1).toString());
+    } else {
+        // Files written before runs were an array key them by hexadecimal address.
+        const QJsonObject runs = flash.toObject();
+        for (auto it = runs.begin(); it != runs.end(); ++it) {
+            bool ok = false;
+            const quint32 start = it.key().toUInt(&ok, 16);
+            if (ok)
+                restoreRun(start, it.value().toString());
+        }
     }
     m_flash = img;
     m_bitRateKbit = state.value(QLatin1String("bitRate")).toInt(m_bitRateKbit);

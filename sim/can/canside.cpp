@@ -55,7 +55,7 @@ void CanSide::addModule(const ModuleConfig &config)
         CanModule *node = d->bus.addNode(config.slot, bases[board], board);
         QStringList problems;
         // Further boards of a module are nodes of their own with the next serial numbers.
-        node->configure(quint32(config.serialNumber + board), config.typeCode, config.firmwareRelease,
+        node->configure(quint32(config.serialNumber) + quint32(board), config.typeCode, config.firmwareRelease,
                         config.channels, nodeConfig, &problems);
         for (const QString &p : problems)
             qCWarning(lcCan).noquote() << p;

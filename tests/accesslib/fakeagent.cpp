@@ -9,6 +9,7 @@
 #include <net-snmp/net-snmp-includes.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -36,6 +37,14 @@ int answer(int operation, netsnmp_session *session, int, netsnmp_pdu *pdu, void 
         return 1;
     if (pdu->command != SNMP_MSG_GET && pdu->command != SNMP_MSG_SET)
         return 1;
+    // FAKEAGENT_MODE=probe: a crate for crateprobe whose slot 0 claims an
+    // absurd channel count and whose slot 1 never answers its description.
+    static const bool probeMode = std::getenv("FAKEAGENT_MODE") && std::string(std::getenv("FAKEAGENT_MODE")) == "probe";
+    if (probeMode) {
+        for (netsnmp_variable_list *v = pdu->variables; v; v = v->next_variable)
+            if (objectName(v->name, v->name_length) == "moduleDescription" && v->name[v->name_length - 1] == 2)
+                return 1;
+    }
     netsnmp_pdu *response = snmp_clone_pdu(pdu);
     response->command = SNMP_MSG_RESPONSE;
     response->errstat = SNMP_ERR_NOERROR;
@@ -72,6 +81,13 @@ int answer(int operation, netsnmp_session *session, int, netsnmp_pdu *pdu, void 
         } else if (object == "psSerialNumber") {
             const char text[] = "AB\0CD";
             snmp_set_var_typed_value(v, ASN_OCTET_STR, text, 5);
+        } else if (probeMode && object == "moduleDescription") {
+            if (index == 1) {
+                const std::string text = "vexa, T03X0, 99999999, 1, 1";
+                snmp_set_var_typed_value(v, ASN_OCTET_STR, text.data(), text.size());
+            } else {
+                snmp_set_var_typed_value(v, SNMP_NOSUCHINSTANCE, nullptr, 0);
+            }
         } else if (object == "moduleDescription") {
             const std::string text(300, 'x');
             snmp_set_var_typed_value(v, ASN_OCTET_STR, text.data(), text.size());

@@ -12,6 +12,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
+#include <QDir>
+#include <QLockFile>
 
 class TestCrateProbe : public QObject
 {
@@ -178,6 +181,53 @@ private slots:
         QCOMPARE(dead.exitCode, 2);
         QVERIFY2(dead.err.contains(QLatin1String("no answer")) && dead.err.contains(sim.address()), qPrintable(dead.err));
         QVERIFY(timer.elapsed() < 5000);
+    }
+
+    // A description claiming 99,999,999 channels shows at most 100; a slot
+    // whose description read times out is named and fails the run.
+    void distrustsDescriptions()
+    {
+        QString address;
+        std::unique_ptr<QLockFile> lock;
+        const QString dir = QDir::tempPath() + QStringLiteral("/vexa-test-addresses");
+        QDir().mkpath(dir);
+        for (int n = 250; n >= 2 && address.isEmpty(); --n) {
+            auto candidate = std::make_unique<QLockFile>(dir + QStringLiteral("/127.0.0.%1.lock").arg(n));
+            candidate->setStaleLockTime(0);
+            if (candidate->tryLock(0)) {
+                lock = std::move(candidate);
+                address = QStringLiteral("127.0.0.%1").arg(n);
+            }
+        }
+        QVERIFY(!address.isEmpty());
+        QProcess agent;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VEXA_MIBDIR"), QStringLiteral(VEXA_SOURCE_MIBDIR));
+        env.insert(QStringLiteral("FAKEAGENT_MODE"), QStringLiteral("probe"));
+        agent.setProcessEnvironment(env);
+        agent.start(QStringLiteral(VEXA_BUILD_BINDIR "/../tests/fakeagent"), {address});
+        QVERIFY(agent.waitForStarted(5000));
+        QByteArray output;
+        QElapsedTimer waited;
+        waited.start();
+        while (!output.contains("fakeagent: ready") && agent.state() == QProcess::Running && waited.elapsed() < 10000) {
+            agent.waitForReadyRead(100);
+            output += agent.readAllStandardOutput();
+        }
+        QVERIFY2(output.contains("fakeagent: ready"), (output + agent.readAllStandardError()).constData());
+
+        QProcessEnvironment probeEnv = QProcessEnvironment::systemEnvironment();
+        probeEnv.insert(QStringLiteral("VEXA_SNMP_TIMEOUT_MS"), QStringLiteral("100"));
+        probeEnv.insert(QStringLiteral("VEXA_SNMP_RETRIES"), QStringLiteral("0"));
+        const Run run = probe({address}, probeEnv);
+        agent.terminate();
+        agent.waitForFinished(5000);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.out.contains(QLatin1String("Slot 1: did not answer")), qPrintable(run.out.left(1500) + run.err));
+        QVERIFY2(run.err.contains(QLatin1String("slot 1 did not answer")), qPrintable(run.err));
+        QVERIFY(run.out.contains(QLatin1String("Slot 2: empty")));
+        QVERIFY2(run.out.contains(QLatin1String("Slot 0, 100 channels:")), qPrintable(run.out.left(2000)));
+        QVERIFY(run.out.count(QLatin1Char('\n')) < 200);
     }
 };
 

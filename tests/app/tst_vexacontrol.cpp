@@ -173,6 +173,40 @@ private slots:
         QVERIFY(window.channelTableTimer()->isActive());
     }
 
+    void unreadableStoreAsksForTheAddress()
+    {
+        // A settings file that cannot be read: named once, the address asked
+        // for (never the built-in default), and the file left as it is.
+        const QString file = Settings::storeFileName(QStringLiteral("vexacontrol"));
+        const QByteArray garbage("[General]\nIpAddress=192.168.16.228\0\x01\x02binary", 40);
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(garbage);
+        }
+        MessageBox::clearHistory();
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+        MessageBox::setNextValue(m_sim.address());
+        {
+            VexaControl window;
+            int reports = 0;
+            for (const auto &record : MessageBox::history())
+                if (record.text.contains(file) && record.text.contains(QStringLiteral("binary data")))
+                    ++reports;
+            // One address dialog (its question and its value), nothing else.
+            QVERIFY(reports >= 1);
+            QCOMPARE(reports, int(MessageBox::history().size()));
+            QCOMPARE(window.controller()->address(), m_sim.address());
+            QCOMPARE(window.modules().size(), 5);
+        }
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), garbage);
+        f.close();
+        QFile::remove(file);
+        TestEnv::setCrateAddress(m_sim.address());
+    }
+
     void heldAddressAnotherAddressChosen()
     {
         // OK with an edited address connects there and stores it.

@@ -26,6 +26,8 @@ private slots:
     void otherStoresKeepTheirName();
     void computedFileNameMatchesSettings_data();
     void computedFileNameMatchesSettings();
+    void unreadableStoreIsNamedAndLeftAlone_data();
+    void unreadableStoreIsNamedAndLeftAlone();
     void resolutionDefaults();
     void resolutionFallsBackKeyByKey();
     void resolutionScopeFollowsLastKey_data();
@@ -57,6 +59,63 @@ void TestSettings::clearResolutionStore()
 void TestSettings::init()
 {
     clearResolutionStore();
+}
+
+void TestSettings::unreadableStoreIsNamedAndLeftAlone_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("directory");
+    QTest::addColumn<QString>("problem"); // empty: the store is usable
+    QTest::newRow("good") << QByteArray("[General]\nIpAddress=127.0.0.5\n") << false << QString();
+    QTest::newRow("empty") << QByteArray() << false << QString();
+    QTest::newRow("comments and continued value") << QByteArray("; note\n[General]\nA=1 \\\n  2\n") << false << QString();
+    QTest::newRow("NUL bytes") << QByteArray("[General]\nIpAddress=127.0.0.5\0\0\n", 30) << false << "binary data";
+    QTest::newRow("binary garbage") << QByteArray::fromHex("7f454c46020101000000ff13fe") << false << "binary data";
+    QTest::newRow("not UTF-8") << QByteArray("[General]\nIpAddress=\xff\xfe\n") << false << "not UTF-8";
+    QTest::newRow("not settings text") << QByteArray("[General]\nthis is not a setting\n") << false << "line 2: not a settings line";
+    QTest::newRow("a folder") << QByteArray() << true << "is a folder";
+}
+
+void TestSettings::unreadableStoreIsNamedAndLeftAlone()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, directory);
+    QFETCH(QString, problem);
+    const QString file = Settings::storeFileName(QStringLiteral("vexacontrol"));
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    QFile::remove(file);
+    QDir(file).removeRecursively();
+    if (directory) {
+        QVERIFY(QDir().mkpath(file));
+    } else {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    const QString got = Settings::storeProblem(QStringLiteral("vexaControl"));
+    if (problem.isEmpty()) {
+        QVERIFY2(got.isEmpty(), qPrintable(got));
+    } else {
+        QVERIFY2(got.contains(problem) && got.contains(file), qPrintable(got));
+        // Writing through the store leaves the file as it was; what was
+        // written holds for the rest of the run.
+        {
+            auto store = Settings::operatorStore();
+            store->setValue(QStringLiteral("IpAddress"), QStringLiteral("127.0.0.9"));
+            store->sync();
+        }
+        QCOMPARE(Settings::operatorStore()->value(QStringLiteral("IpAddress")).toString(), QStringLiteral("127.0.0.9"));
+        if (directory) {
+            QVERIFY(QFileInfo(file).isDir());
+        } else {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), content);
+        }
+    }
+    QFile::remove(file);
+    QDir(file).removeRecursively();
+    QVERIFY(Settings::storeProblem(QStringLiteral("vexacontrol")).isEmpty());
 }
 
 void TestSettings::storesLieInThePrivateDirectory()

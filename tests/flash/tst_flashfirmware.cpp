@@ -275,10 +275,63 @@ private slots:
         QCOMPARE(quint32(m_rig.node("ImageChecksum", Second)), checksumOf(file));
     }
 
+    void badFilesAreRefusedBeforeAnythingIsSent_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("message");
+        HexGen::Options o;
+        o.dataLines = 30;
+        const QByteArray good = HexGen::generate(o);
+        QTest::newRow("cut before the end record") << good.left(good.size() - 13) << "has no end record";
+        QTest::newRow("empty") << QByteArray() << "is empty";
+        QTest::newRow("only the end record") << QByteArray(":00000001FF\r\n") << "holds no data record";
+        QTest::newRow("binary") << QByteArray("\x7f" "ELF\x02\x01\x01\0\0\0\r\n", 12) << "line 1: binary data";
+        QTest::newRow("one long line") << QByteArray(1024 * 1024, '0') << "line 1: line longer than 600";
+        QTest::newRow("50 MB") << QByteArray() << "50000000 bytes";
+    }
+
+    void badFilesAreRefusedBeforeAnythingIsSent()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, message);
+        const QString file = m_dir.path() + QStringLiteral("/E08F2_refused_%1.hex").arg(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_'));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(content);
+        if (message.contains(QLatin1String("50000000")))
+            QVERIFY(f.resize(50 * 1000 * 1000));
+        f.close();
+        m_rig.setFile(file);
+        m_rig.tick(Second);
+        QVERIFY(m_rig.button("flash")->isEnabled());
+        const qint64 framesIn = m_rig.node("FramesIn", Second);
+        const qint64 commits = m_rig.node("Commits", Second);
+        m_rig.button("flash")->click();
+        QVERIFY(!m_rig.window->isUpdating());
+        const QString log = m_rig.log();
+        QVERIFY2(log.contains(message) && log.contains(file), qPrintable(log.right(600)));
+        QVERIFY(m_rig.table()->isEnabled());
+        // Not even the broadcast before the first module went out.
+        QTest::qWait(200);
+        QCOMPARE(m_rig.node("FramesIn", Second), framesIn);
+        QCOMPARE(m_rig.node("Commits", Second), commits);
+        untickAll();
+    }
+
     void lineRejectedTenTimesFailsTheRun()
     {
-        // A line with a wrong checksum is rejected every time it is sent.
-        const QString file = image(QStringLiteral("E08F2_bad.hex"), 100, QStringLiteral("05.17"), 12);
+        // A line the module rejects every time it is sent: data beyond its
+        // flash (a file with a bad checksum no longer reaches the module).
+        const QString file = image(QStringLiteral("E08F2_bad.hex"), 100, QStringLiteral("05.17"));
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QList<QByteArray> lines = f.readAll().split('\n');
+            f.close();
+            lines.insert(10, QByteArray(":020000040040BA\r")); // line 11: addresses from 4 MiB on
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(lines.join('\n'));
+        }
         m_rig.setFile(file);
         m_rig.tick(Second);
         const qint64 commits = m_rig.node("Commits", Second);

@@ -46,6 +46,10 @@ private slots:
     void absurdValues_data();
     void absurdValues();
     void tooBig();
+    void tooBigExceptions_data();
+    void tooBigExceptions();
+    void badStateFiles_data();
+    void badStateFiles();
     void helpExplains();
     void badCommandLines_data();
     void badCommandLines();
@@ -210,6 +214,79 @@ void TestCrateSimRobustness::tooBig()
     QCOMPARE(client.get(names).bindings.size(), 32);
 }
 
+void TestCrateSimRobustness::tooBigExceptions_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("next");
+    QTest::newRow("noSuchInstance") << QStringLiteral("outputVoltage.999") << false;
+    QTest::newRow("noSuchObject") << QStringLiteral("1.3.6.1.4.1.19947.1.99.1.0") << false;
+    QTest::newRow("endOfMibView") << QStringLiteral("1.3.6.1.6.3.1.1.1.0") << true;
+}
+
+// Answers made of exceptions count as well: one that would not fit is a
+// tooBig answer, never silence.
+void TestCrateSimRobustness::tooBigExceptions()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, next);
+    CrateSimProcess::Options options;
+    options.crateFile = QStringLiteral(VEXA_SOURCE_DIR "/tests/sim/data/testcrate.json");
+    options.maxMessageSize = 484;
+    CrateSimProcess small(options);
+    QVERIFY2(small.start(), qPrintable(small.errorString()));
+    SnmpClient client(small.peer(), "kestra");
+    const SnmpAnswer few = next ? client.getNext(QStringList(4, name)) : client.get(QStringList(4, name));
+    QVERIFY(few.ok);
+    QCOMPARE(few.bindings.size(), 4);
+    const SnmpAnswer many = next ? client.getNext(QStringList(40, name)) : client.get(QStringList(40, name));
+    QVERIFY2(many.ok, "no answer");
+    QCOMPARE(many.errorStatus, long(SNMP_ERR_TOOBIG));
+    QCOMPARE(many.bindings.size(), 0);
+}
+
+void TestCrateSimRobustness::badStateFiles_data()
+{
+    QTest::addColumn<QByteArray>("state");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("array") << QByteArray("[1, 2]") << "top level must be an object";
+    QTest::newRow("not JSON") << QByteArray("{\"crate\": ") << "not valid JSON";
+    QTest::newRow("string for a number") << QByteArray(R"({"crate": {"fanNominalSpeed": "1800"}})")
+                                         << "crate.fanNominalSpeed: must be a number";
+    QTest::newRow("negative bit rate") << QByteArray(R"({"can": {"nodes": {"0x200": {"bitRate": -250}}}})")
+                                       << "can.nodes.0x200.bitRate: must be 10 to 1000";
+    QTest::newRow("modules not an object") << QByteArray(R"({"modules": [1]})") << "modules: must be an object";
+    QTest::newRow("channel not an object") << QByteArray(R"({"modules": {"0": {"channels": [7]}}})")
+                                           << "modules.0.channels[0]: must be an object";
+    QTest::newRow("flash beyond any module") << QByteArray(R"({"can": {"nodes": {"0x200": {"flash": [[20000000, "00ff"]]}}}})")
+                                             << "can.nodes.0x200.flash[0]: lies outside";
+    QTest::newRow("bad tunnel bit rate") << QByteArray(R"({"can": {"tunnelBitRate": 5}})") << "can.tunnelBitRate";
+}
+
+// A state file that is not what the simulator writes is refused, naming the
+// bad value, and is left as it is.
+void TestCrateSimRobustness::badStateFiles()
+{
+    QFETCH(QByteArray, state);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("state.json"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(state);
+    f.close();
+    QProcess process;
+    process.start(CrateSimProcess::executable(),
+                  {QStringLiteral("--address"), QStringLiteral("127.0.0.251"), QStringLiteral("--port"),
+                   QStringLiteral("16161"), QStringLiteral("--state"), path,
+                   QStringLiteral(VEXA_SOURCE_DIR "/tests/sim/data/testcrate.json")});
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 1);
+    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+    QVERIFY2(err.contains(message) && err.contains(path), qPrintable(err));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), state);
+}
+
 void TestCrateSimRobustness::helpExplains()
 {
     QProcess process;
@@ -249,6 +326,24 @@ void TestCrateSimRobustness::badCommandLines_data()
                                    << QByteArray("{\"modules\": [{\"slot\": 1, \"type\": \"A\", \"channels\": 2, "
                                                  "\"nominalVoltage\": 1, \"nominalCurrent\": 1, \"load\": [-5]}]}")
                                    << 1 << "positive resistance";
+    QTest::newRow("modules missing") << QStringList() << QByteArray("{\"crate\": {}}") << 1 << "modules: is missing";
+    QTest::newRow("modules not an array") << QStringList() << QByteArray("{\"modules\": {}}") << 1
+                                          << "modules: must be an array";
+    QTest::newRow("module not an object") << QStringList() << QByteArray("{\"modules\": [3]}") << 1
+                                          << "modules[0]: must be an object";
+    const QByteArray module("{\"slot\": 1, \"type\": \"A\", \"channels\": 2, \"nominalVoltage\": 1, \"nominalCurrent\": 1");
+    QTest::newRow("string for a number") << QStringList() << QByteArray("{\"modules\": [" + module + ", \"serialNumber\": \"12\"}]}")
+                                         << 1 << "modules[0].serialNumber: must be a number";
+    QTest::newRow("fractional channels") << QStringList() << QByteArray("{\"modules\": [" + QByteArray(module).replace("\"channels\": 2", "\"channels\": 2.5") + "}]}")
+                                         << 1 << "modules[0].channels: must be a whole number";
+    QTest::newRow("negative bit rate") << QStringList() << QByteArray("{\"modules\": [" + module + ", \"can\": {\"bitRate\": -250}}]}")
+                                       << 1 << "modules[0].can.bitRate: must be 10 to 1000";
+    QTest::newRow("huge image") << QStringList() << QByteArray("{\"modules\": [" + module + ", \"can\": {\"imageSize\": 2147483647}}]}")
+                                << 1 << "modules[0].can.imageSize: must be 0 to 2097152";
+    QTest::newRow("huge flash") << QStringList() << QByteArray("{\"modules\": [" + module + ", \"can\": {\"flashSize\": 100000000}}]}")
+                                << 1 << "modules[0].can.flashSize";
+    QTest::newRow("crate not an object") << QStringList() << QByteArray("{\"crate\": 5, \"modules\": []}") << 1
+                                         << "crate: must be an object";
 }
 
 void TestCrateSimRobustness::badCommandLines()

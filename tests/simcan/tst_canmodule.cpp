@@ -13,6 +13,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QElapsedTimer>
 #include <QtTest>
 
 class TestCanModule : public QObject
@@ -654,6 +655,42 @@ private slots:
         other.node->restoreState(state);
         QCOMPARE(other.node->flash().checksum(), sum);
         QCOMPARE(other.node->firmwareRelease(), QStringLiteral("07.01"));
+    }
+
+    // Many runs (every other byte written) save and restore in one pass; runs
+    // of the older object form are still taken; a flash that does not fit the
+    // module is not restored into it; a huge image size is cut to the flash.
+    void flashStateManyRunsAndBounds()
+    {
+        QJsonArray runs;
+        for (int i = 0; i < 100000; ++i)
+            runs.append(QJsonArray{double(i * 2), QStringLiteral("a5")});
+        QJsonObject state;
+        state.insert(QStringLiteral("flash"), runs);
+        Bus b;
+        QElapsedTimer timer;
+        timer.start();
+        b.node->restoreState(state);
+        const QJsonObject saved = b.node->saveState();
+        QCOMPARE(b.node->flash().length(), quint32(100000));
+        QCOMPARE(saved.value(QStringLiteral("flash")).toArray().size(), 100000);
+        qInfo() << "100000 runs restored and saved in" << timer.elapsed() << "ms";
+
+        QJsonObject legacy;
+        legacy.insert(QStringLiteral("flash"), QJsonObject{{QStringLiteral("100"), QStringLiteral("0102")}});
+        Bus old;
+        old.node->restoreState(legacy);
+        QCOMPARE(old.node->flash().length(), quint32(2));
+        QVERIFY(old.node->flash().matches(0x100, QByteArray::fromHex("0102")));
+
+        QJsonObject tooLarge;
+        tooLarge.insert(QStringLiteral("flash"), QJsonArray{QJsonArray{double(0x1FFFFF), QStringLiteral("0102")}});
+        Bus small;
+        small.node->restoreState(tooLarge);
+        QCOMPARE(small.node->flash().length(), quint32(0));
+
+        Bus huge(QJsonObject{{QStringLiteral("imageSize"), 2147483647}, {QStringLiteral("flashSize"), 65536}});
+        QCOMPARE(huge.node->flash().length(), quint32(65536));
     }
 };
 

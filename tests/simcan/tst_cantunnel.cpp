@@ -16,6 +16,9 @@
 #include <QtTest>
 #include <memory>
 
+#include <net-snmp/net-snmp-config.h>
+#include <net-snmp/net-snmp-includes.h>
+
 namespace {
 // Base identifiers by slot, in the tool's sending order.
 const QList<quint16> SlotBases[10] = {
@@ -280,6 +283,54 @@ private slots:
         }
         TunnelFrame none;
         QCOMPARE(m_client->receive(&none), 0);
+    }
+
+    void oversizeTunnelAnswersAreTooBigAndChangeNothing()
+    {
+        QVERIFY(startCrate(testCrate(QStringLiteral("cancrate.json")), 0x200));
+        QVERIFY(m_client->setInteger(QStringLiteral("cratesimMaxMessageSize.0"), 484));
+        const qlonglong before = m_client->get(QStringLiteral("cratesimCanTunnelFramesIn.0")).toLongLong();
+        // The answer of a SET repeats its 20 frames: above 484 bytes, so
+        // tooBig, and no frame may reach the bus (a retry would double them).
+        const QList<TunnelFrame> twenty(20, TunnelFrame{0x200, QByteArray::fromHex("D800")});
+        QVERIFY(!m_client->send(twenty));
+        QCOMPARE(m_client->lastStatus(), long(SNMP_ERR_TOOBIG));
+        QCOMPARE(m_client->get(QStringLiteral("cratesimCanTunnelFramesIn.0")).toLongLong(), before);
+
+        // Fifteen answers waiting; a GET of all fifteen does not fit and
+        // must leave them all waiting.
+        const QList<TunnelFrame> five(5, TunnelFrame{0x200, QByteArray::fromHex("D800")});
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(m_client->send(five), qPrintable(m_client->lastError()));
+        QTRY_COMPARE(m_client->get(QStringLiteral("cratesimCanTunnelQueued.0")).toLongLong(), 15LL);
+        QCOMPARE(m_client->receiveMany(15), long(SNMP_ERR_TOOBIG));
+        QCOMPARE(m_client->get(QStringLiteral("cratesimCanTunnelQueued.0")).toLongLong(), 15LL);
+        QCOMPARE(m_client->receiveMany(5), long(SNMP_ERR_NOERROR));
+        QCOMPARE(m_client->drain().size(), 10);
+    }
+
+    void tunnelIsBoundedAllOrNothing()
+    {
+        QVERIFY(startCrate(testCrate(QStringLiteral("cancrate.json")), 0x200));
+        const qlonglong before = m_client->get(QStringLiteral("cratesimCanTunnelFramesIn.0")).toLongLong();
+        const QList<TunnelFrame> tooMany(513, TunnelFrame{0x200, QByteArray::fromHex("D800")});
+        QVERIFY(!m_client->send(tooMany));
+        QCOMPARE(m_client->lastStatus(), long(SNMP_ERR_RESOURCEUNAVAILABLE));
+        QCOMPARE(m_client->get(QStringLiteral("cratesimCanTunnelFramesIn.0")).toLongLong(), before);
+
+        // A tool that never fetches: the controller holds 4096 answers, then
+        // refuses whole requests instead of growing.
+        const QList<TunnelFrame> full(512, TunnelFrame{0x200, QByteArray::fromHex("D800")});
+        for (int i = 0; i < 8; ++i)
+            QVERIFY2(m_client->send(full), qPrintable(m_client->lastError()));
+        QVERIFY(!m_client->send(full));
+        QCOMPARE(m_client->lastStatus(), long(SNMP_ERR_RESOURCEUNAVAILABLE));
+        QVERIFY(!m_client->send(TunnelFrame{0x200, QByteArray::fromHex("D800")}.id, QByteArray::fromHex("D800")));
+        QCOMPARE(m_client->get(QStringLiteral("cratesimCanTunnelQueued.0")).toLongLong(), 4096LL);
+        QCOMPARE(m_client->get(QStringLiteral("cratesimCanTunnelFramesIn.0")).toLongLong(), before + 8 * 512);
+        // Fetching makes room again.
+        QCOMPARE(m_client->drain().size(), 4096);
+        QVERIFY(m_client->send(full));
     }
 
     void malformedTunnelValueIsRefused()

@@ -24,6 +24,7 @@ void initialiseLibrary()
     netsnmp_ds_set_int(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_MIB_WARNINGS, 0);
     init_snmp("simcantest");
     read_module("WIENER-CRATE-MIB");
+    read_module("CRATESIM-MIB");
     read_module("CRATESIM-CAN-MIB");
 }
 
@@ -119,12 +120,30 @@ bool TunnelClient::send(const QList<TunnelFrame> &frames)
     netsnmp_pdu *response = nullptr;
     const int status = snmp_sess_synch_response(m_session, pdu, &response);
     const bool ok = status == STAT_SUCCESS && response && response->errstat == SNMP_ERR_NOERROR;
+    m_status = status == STAT_SUCCESS && response ? response->errstat : -1;
     if (!ok)
         m_error = status == STAT_SUCCESS && response ? QString::fromLatin1(snmp_errstring(int(response->errstat)))
                                                      : QStringLiteral("no answer");
     if (response)
         snmp_free_pdu(response);
     return ok;
+}
+
+long TunnelClient::receiveMany(int count)
+{
+    oid id[MAX_OID_LEN];
+    size_t len = 0;
+    if (!m_session || !resolve(QStringLiteral("canReceiveHv.0"), id, &len))
+        return -1;
+    netsnmp_pdu *pdu = snmp_pdu_create(SNMP_MSG_GET);
+    for (int i = 0; i < count; ++i)
+        snmp_add_null_var(pdu, id, len);
+    netsnmp_pdu *response = nullptr;
+    const int status = snmp_sess_synch_response(m_session, pdu, &response);
+    const long result = status == STAT_SUCCESS && response ? response->errstat : -1;
+    if (response)
+        snmp_free_pdu(response);
+    return result;
 }
 
 bool TunnelClient::rawReceive(int *type, QByteArray *value)

@@ -27,6 +27,8 @@ public:
 
     bool isOpen() const { return m_session != nullptr; }
     QString lastError() const { return m_error; }
+    // Error status of the last send(): -1 when no answer came.
+    long lastStatus() const { return m_status; }
 
     // One SET request with one varbind per frame, in order.
     bool send(const QList<TunnelFrame> &frames);
@@ -41,6 +43,8 @@ public:
     bool openTunnel();
     // Raw value of canReceiveHv.0: type (ASN) and bytes, for the format faults.
     bool rawReceive(int *type, QByteArray *value);
+    // One GET of `count` canReceiveHv.0 varbinds; the answer's error status, -1 when none came.
+    long receiveMany(int count);
 
     // Objects by name with instance, e.g. "cratesimCanNodeMode.528".
     QVariant get(const QString &name);
@@ -53,4 +57,5 @@ public:
 private:
     void *m_session = nullptr;
     QString m_error;
+    long m_status = 0;
 };
