@@ -75,15 +75,15 @@ set(CPACK_PACKAGE_CONTACT "${VEXA_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "operator and service programs for MPOD high-voltage crates")
+# The long description; CPack puts the summary line above it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "operator and service programs for MPOD high-voltage crates
- cratectl operates the high-voltage modules of a WIENER MPOD crate over SNMP:
- it lists every module and channel with set and measured values, status and
- events, and switches and sets channels, modules and the crate. crateflash
- updates the modules' firmware through the crate's CAN tunnel and reads their
- event memory. cratesim simulates a crate for training and trials; crateprobe
- prints what a connection to a crate sees. Includes the WIENER_SNMP access
- library with its header and pkg-config file, and the MIB files.")
+    "cratectl operates the high-voltage modules of a WIENER MPOD crate over SNMP:
+it lists every module and channel with set and measured values, status and
+events, and switches and sets channels, modules and the crate. crateflash
+updates the modules' firmware through the crate's CAN tunnel and reads their
+event memory. cratesim simulates a crate for training and trials; crateprobe
+prints what a connection to a crate sees. Includes the WIENER_SNMP access
+library with its header and pkg-config file, and the MIB files.")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
@@ -91,5 +91,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # a package that provides it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/lib)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_STRIP_FILES OFF)
+# The build keeps its debug information; the package does not need it.
+set(CPACK_STRIP_FILES ON)
 include(CPack)

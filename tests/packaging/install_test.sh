@@ -9,7 +9,15 @@ here=$(cd "$(dirname "$0")" && pwd)
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 tmp=$(mktemp -d /tmp/vexa-install-test.XXXXXX)
-trap 'rm -rf "$tmp"' EXIT
+# Installing rewrites the build tree's install manifest, which a person may still
+# need to remove their own installation: keep theirs.
+manifest=$build/install_manifest.txt
+[ ! -f "$manifest" ] || cp -p "$manifest" "$tmp/manifest.saved"
+restore() {
+    if [ -f "$tmp/manifest.saved" ]; then cp -p "$tmp/manifest.saved" "$manifest"; else rm -f "$manifest"; fi
+    rm -rf "$tmp"
+}
+trap restore EXIT
 prefix=$tmp/prefix
 "$cmake" --install "$build" --prefix "$prefix" >"$tmp/install.log" || { cat "$tmp/install.log"; fail "cmake --install"; }
 

@@ -8,7 +8,15 @@ cpack=$1 build=$2 version=$3
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 tmp=$(mktemp -d /tmp/vexa-package-test.XXXXXX)
-trap 'rm -rf "$tmp"' EXIT
+# Installing rewrites the build tree's install manifest, which a person may still
+# need to remove their own installation: keep theirs.
+manifest=$build/install_manifest.txt
+[ ! -f "$manifest" ] || cp -p "$manifest" "$tmp/manifest.saved"
+restore() {
+    if [ -f "$tmp/manifest.saved" ]; then cp -p "$tmp/manifest.saved" "$manifest"; else rm -f "$manifest"; fi
+    rm -rf "$tmp"
+}
+trap restore EXIT
 "$cpack" --config "$build/CPackConfig.cmake" -B "$tmp/out" >"$tmp/cpack.log" 2>&1 || { cat "$tmp/cpack.log"; fail "cpack"; }
 debs=("$tmp"/out/*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one .deb, got: ${debs[*]}"
