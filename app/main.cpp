@@ -23,6 +23,9 @@ void answerInformationOptions(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QString::fromLatin1(Product::Version));
     QCoreApplication core(argc, argv);
     QCommandLineParser parser;
+    // Qt's own options (-reverse, -stylesheet ...) must not read as bundles of
+    // short options that contain -v or -h.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(QStringLiteral(
         "Operator program of the high-voltage modules of an MPOD crate.\n"
         "Connects over SNMP to the crate address kept in the settings (File, Select\n"

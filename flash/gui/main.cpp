@@ -20,6 +20,9 @@ void answerInformationOptions(int argc, char *argv[])
                                                      QLatin1String(Product::Version)));
     QCoreApplication core(argc, argv);
     QCommandLineParser parser;
+    // Qt's own options (-reverse, -stylesheet ...) must not read as bundles of
+    // short options that contain -v or -h.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(QStringLiteral(
         "Service tool for the high-voltage modules of an MPOD crate: scans the modules\n"
         "behind the crate's CAN tunnel, writes firmware from Intel HEX files, reads and\n"

@@ -52,6 +52,12 @@ cratesim --help | grep -q 'crate.json' || fail "cratesim --help"
 cratectl --help | grep -q 'quil' || fail "cratectl --help"
 [ "$(cratectl --version)" = "cratectl $version" ] || fail "cratectl --version: $(cratectl --version)"
 crateflash --version | grep -q "(vexa $version)" || fail "crateflash --version"
+# Qt's single-dash options are not bundles of -v and -h: without a display the
+# program just fails to open its window.
+for program in cratectl crateflash; do
+    out=$($program -reverse 2>&1 || true)
+    ! grep -q -e "^$program .*$version" -e '^Usage:' <<<"$out" || fail "$program -reverse answered as --version or --help"
+done
 crateprobe --help | grep -q 'address' || fail "crateprobe --help"
 
 # The simulated crate, from the installed demo crate file.
