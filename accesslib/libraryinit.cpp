@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <mutex>
 
+namespace wiener {
+
 namespace LibraryInit {
 
 namespace {
@@ -148,3 +150,5 @@ void cleanup()
 }
 
 } // namespace LibraryInit
+
+} // namespace wiener

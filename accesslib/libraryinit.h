@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace wiener {
+
 namespace LibraryInit {
 
 constexpr const char *mibModule = "WIENER-CRATE-MIB";
@@ -24,3 +26,5 @@ void cleanup();
 std::vector<std::string> ownMibDirectories();
 
 } // namespace LibraryInit
+
+} // namespace wiener

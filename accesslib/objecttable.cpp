@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace wiener {
+
 namespace {
 
 struct Entry {
@@ -162,3 +164,5 @@ std::string ObjectTable::nameOf(const oid *name, size_t length)
     snprint_objid(buffer, sizeof buffer, name, length);
     return buffer;
 }
+
+} // namespace wiener

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace wiener {
+
 // How an object is addressed.
 enum class ObjectKind {
     Scalar,  // name.0
@@ -99,3 +101,5 @@ public:
     // The object whose identifier starts with `name` (for naming a varbind of an answer).
     static std::string nameOf(const oid *name, size_t length);
 };
+
+} // namespace wiener

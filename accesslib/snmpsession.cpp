@@ -8,6 +8,8 @@
 #include <cstring>
 #include <mutex>
 
+namespace wiener {
+
 namespace {
 
 thread_local std::string lastErrorText;
@@ -321,3 +323,5 @@ SnmpSession::Outcome SnmpSession::exchange(int command, const Variable *variable
         snmp_free_pdu(response);
     return outcome;
 }
+
+} // namespace wiener

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace wiener {
+
 class SnmpSession
 {
 public:
@@ -86,3 +88,5 @@ private:
     int m_retries = defaultRetries;
     SizeLimit m_limits[32]; // indexed by net-snmp's TYPE_* syntax
 };
+
+} // namespace wiener

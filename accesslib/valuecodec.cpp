@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace wiener {
+
 namespace ValueCodec {
 
 int Value::toInt() const
@@ -208,3 +210,5 @@ Value decode(const variable_list *variable)
 }
 
 } // namespace ValueCodec
+
+} // namespace wiener

@@ -9,6 +9,8 @@
 
 struct variable_list;
 
+namespace wiener {
+
 namespace ValueCodec {
 
 // What one answered variable turned out to be.
@@ -50,3 +52,5 @@ void intToIpAddress(int value, unsigned char octets[4]);
 Value decode(const variable_list *variable);
 
 } // namespace ValueCodec
+
+} // namespace wiener

@@ -14,6 +14,8 @@
 #include <mutex>
 #include <unordered_set>
 
+using namespace wiener;
+
 using ValueCodec::Value;
 using Variable = SnmpSession::Variable;
 

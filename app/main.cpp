@@ -2,6 +2,7 @@
 // it is constructed, so the splash screen covers the connection.
 
 #include "product.h"
+#include "terminationsignals.h"
 #include "vexacontrol.h"
 
 #include <QApplication>
@@ -52,6 +53,8 @@ int main(int argc, char *argv[])
 
     Q_INIT_RESOURCE(cratectl);
     auto *application = new QApplication(argc, argv);
+    // Before the window: its constructor connects and takes the address lock.
+    auto *terminationSignals = new TerminationSignals;
     // A plain file name, looked up in the working directory; missing gives an
     // empty splash screen.
     auto *pixmap = new QPixmap(QString::fromLatin1(Product::SplashImage));
@@ -63,9 +66,13 @@ int main(int argc, char *argv[])
     window->setWindowIcon(QIcon(QString::fromLatin1(Product::WindowIcon)));
     window->show();
     splash->finish(window);
+    QObject::connect(terminationSignals, &TerminationSignals::received, window, &QWidget::close);
+    if (TerminationSignals::lastSignal() != 0) // taken while the constructor asked a question
+        QMetaObject::invokeMethod(window, &QWidget::close, Qt::QueuedConnection);
 
     const int exitCode = QApplication::exec();
     delete window;
+    delete terminationSignals;
     delete splash;
     delete pixmap;
     delete application;

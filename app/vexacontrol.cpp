@@ -8,12 +8,16 @@
 #include "basemodule.h"
 #include "channeleventmaskwidget.h"
 #include "channelstatuswidget.h"
+#include "dialogautomatic.h"
 #include "dialogcrate.h"
+#include "dialogstatistic.h"
+#include "dialogscriptconsole.h"
 #include "ipv4inputdialog.h"
 #include "messagebox.h"
 #include "moduleeventmaskwidget.h"
 #include "modulestatuswidget.h"
 #include "product.h"
+#include "scriptthread.h"
 #include "settings.h"
 #include "snmpcontroller.h"
 
@@ -135,7 +139,10 @@ VexaControl::~VexaControl()
         AddressLocker locker;
         locker.unlock(controller->address());
     }
-    // The session deletes modules and crates before the controller.
+    // A running script is stopped before its module goes; the session deletes
+    // modules and crates before the controller.
+    delete m_scriptThread;
+    m_scriptThread = nullptr;
     delete m_session;
     m_session = nullptr;
     delete m_ui;
@@ -152,6 +159,8 @@ void VexaControl::bindSession()
     connect(m_session, &CrateSession::currentChannelsRead, this, &VexaControl::showCurrentChannel);
     connect(m_session, &CrateSession::currentModuleRead, this, &VexaControl::showModule);
     connect(m_session, &CrateSession::cratePoweredOff, this, &VexaControl::showCratePoweredOff);
+    connect(m_session, &CrateSession::modulesAboutToBeDeleted, this, &VexaControl::releaseScriptModule,
+            Qt::DirectConnection);
     connect(m_session, &CrateSession::reconnectScheduled, this, &VexaControl::showReconnectWait);
     connect(m_session, &CrateSession::reconnectRequested, this, &VexaControl::initModuleAccess);
     connect(m_session, &CrateSession::requestFailed, this,
@@ -314,6 +323,8 @@ void VexaControl::initModuleAccess()
     }
 
     const QList<BaseModule *> modules = m_session->modules();
+    if (m_scriptThread)
+        m_scriptThread->setModule(modules.value(0));
     for (BaseModule *module : modules) {
         auto *item = new QListWidgetItem(module->address());
         item->setData(Qt::UserRole, module->serialNumber());
@@ -492,7 +503,30 @@ void VexaControl::showModule(BaseModule *, const ModuleReading &reading)
 
 void VexaControl::runScript(QString script)
 {
-    Q_UNUSED(script)
+    if (m_scriptThread)
+        m_scriptThread->runScript(script);
+}
+
+void VexaControl::on_actionScript_triggered()
+{
+    if (!m_scriptConsole) {
+        // The first module of the list, whichever the operator looks at; none
+        // when the crate has no module, and the console then says so.
+        m_scriptThread = new ScriptThread(m_session->modules().value(0));
+        m_scriptConsole = new DialogScriptConsole(this);
+        m_scriptConsole->bind(m_scriptThread);
+    }
+    m_scriptConsole->show();
+    m_scriptConsole->raise();
+    m_scriptConsole->activateWindow();
+}
+
+void VexaControl::releaseScriptModule()
+{
+    if (!m_scriptThread)
+        return;
+    m_scriptThread->stopAndWait();
+    m_scriptThread->setModule(nullptr);
 }
 
 // ---------------------------------------------------------------- crate power
@@ -666,6 +700,29 @@ void VexaControl::on_actionSetCrateAddress_triggered()
     m_ui->menuSystem->setEnabled(false);
     m_statusLabel2->setText(kDarkGreenBold + tr("Waiting %1 seconds before re-connect to crate...").arg(5));
     QTimer::singleShot(5000, this, &VexaControl::initModuleAccess);
+}
+
+// A modeless dialog kept for the program's life: shown again in front.
+static void showDialog(QWidget *dialog)
+{
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+void VexaControl::on_actionAutomatic_triggered()
+{
+    if (!m_dialogAutomatic)
+        (m_dialogAutomatic = new DialogAutomatic(this))->bind(m_session);
+    showDialog(m_dialogAutomatic);
+}
+
+void VexaControl::on_actionStatistic_triggered()
+{
+    if (!m_dialogStatistic)
+        (m_dialogStatistic = new DialogStatistic(this))->bind(m_session);
+    m_dialogStatistic->setChannelCount(m_session->channelRows());
+    showDialog(m_dialogStatistic);
 }
 
 void VexaControl::on_actionCrates_triggered()

@@ -25,11 +25,19 @@
 
 class BaseController;
 class BaseCrate;
+class DialogAutomatic;
+class DialogChannelBounds;
+class DialogChannelControl;
 class DialogCrate;
+class DialogModuleControl;
+class DialogOverview;
+class DialogScriptConsole;
+class DialogStatistic;
 class IpV4InputDialog;
 class QLabel;
 class QProgressBar;
 class QTimer;
+class ScriptThread;
 
 namespace Ui {
 class VexaControl;
@@ -59,6 +67,8 @@ public:
     int currentChannel() const;
     QTimer *channelTableTimer() const;
     DialogCrate *crateDialog() const { return m_dialogCrate; }
+    DialogOverview *overviewDialog() const;
+    DialogChannelBounds *boundsDialog() const;
     QLabel *statusLabel(int number) const;
     QProgressBar *fanSpeedBar() const { return m_fanSpeedBar; }
 
@@ -69,13 +79,22 @@ public slots:
 
 private slots:
     // File menu
+    void on_actionScript_triggered();
     void on_actionController_triggered();
     void on_actionPassword_triggered();
+    void on_actionSaveProfile_triggered();
+    void on_actionLoadProfile_triggered();
+    void on_actionFactorySettings_triggered();
     void on_actionHideShowStatusPanel_triggered();
     void on_actionQuit_triggered();
     void on_actionSystemReset_triggered();
+    void on_actionAutomatic_triggered();
+    void on_actionStatistic_triggered();
     // System menu
     void on_actionCrates_triggered();
+    void on_actionModuleOverview_triggered();
+    void on_actionSetAllModulesCurrentTrip_triggered();
+    void on_actionSetAllModulesExternalInhibitAction_triggered();
     void on_actionSetCrateAddress_triggered();
     void on_actionSetLiveInsertion_triggered();
     void on_actionSetAllModulesOn_triggered();
@@ -92,6 +111,7 @@ private slots:
     void on_actionSetAllModulesKillEnable_triggered();
     void on_actionSetAllModulesKillDisable_triggered();
     // Module menu
+    void on_actionModuleStatusControl_triggered();
     void on_actionSelectModule_triggered();
     void on_actionPreviousModule_triggered();
     void on_actionNextModule_triggered();
@@ -100,7 +120,15 @@ private slots:
     void on_actionClearAllEvents_triggered();
     void on_actionAdcSampleRate_triggered();
     void on_actionDigitalFilter_triggered();
+    void on_actionSuppliesAndTemperature_triggered();
+    void on_actionVariableGroups_triggered();
+    void on_actionInterlockOut_triggered();
+    void on_actionSetAllChannelsCurrentTrip_triggered();
+    void on_actionSetAllChannelsExternalInhibitAction_triggered();
     void on_actionCalibrationMode_triggered(bool checked);
+    void on_actionCalibrationControl_triggered();
+    void on_actionSpecialMode_triggered();
+    void on_actionSettings_triggered();
     void on_actionSetFineAdjustmentOn_triggered();
     void on_actionSetFineAdjustmentOff_triggered();
     void on_actionSetAllChannelsOn_triggered();
@@ -120,9 +148,14 @@ private slots:
     void on_actionEnableBothResistors_triggered();
     void on_actionDoMultiplex_triggered();
     // Channel menu
+    void on_actionChannelStatusControl_triggered();
     void on_actionSelectChannel_triggered();
     void on_actionSetChannelVoltage_triggered();
     void on_actionSetChannelCurrent_triggered();
+    void on_actionSetChannelCurrentTrip_triggered();
+    void on_actionSetChannelExternalInhibitAction_triggered();
+    void on_actionBounds_triggered();
+    void on_actionSetChannelNominalValues_triggered();
     void on_actionSetChannelOn_triggered();
     void on_actionSetChannelOff_triggered();
     void on_actionSetChannelVoltageRiseRate_triggered();
@@ -167,6 +200,7 @@ private:
     };
 
     QString productTitle() const;
+    void setProfileActionsEnabled(bool enabled);
     int execAddressDialog(IpV4InputDialog &dialog);
     void setModuleActionsEnabled(bool enabled);
     // Asks for the crate address under the address lock; exits with code 2 on Cancel.
@@ -181,6 +215,9 @@ private:
     void showCurrentChannel(BaseModule *module);
     void showModule(BaseModule *module, const ModuleReading &reading);
     void showCratePoweredOff();
+    // Stops a running script and takes the module from it; the session calls it
+    // right before it deletes the modules (and closing the window does).
+    void releaseScriptModule();
     void showReconnectWait(int seconds);
     void tableCellDataChanged(int row, int column, QString text);
     void moduleEventMaskChanged(ModuleEventMask eventMask);
@@ -200,6 +237,12 @@ private:
     void setChannelsVoltage(int scope);
     void setChannelsCurrent(int scope);
     void moveModuleRow(int delta);
+    // Protection commands and dialogs (vexacontrolprotect.cpp).
+    void unlockServiceDialogs();
+    void setOverviewHeaders();
+    void setBoundsModule();
+    void setCurrentTrip(int scope);
+    void setInhibitAction(int scope);
     static quint64 allChannelsMask();
 
     Ui::VexaControl *m_ui;
@@ -208,18 +251,20 @@ private:
     // Dialogs of later features; created on first use and kept.
     QPointer<QWidget> m_dialogCalibrationControl;
     QPointer<QWidget> m_dialogSuppliesTempLimits;
-    QPointer<QWidget> m_dialogChannelControl;
-    QPointer<QWidget> m_scriptConsole;
-    QPointer<QWidget> m_dialogModuleControl;
+    DialogChannelControl *m_dialogChannelControl = nullptr;
+    QPointer<DialogScriptConsole> m_scriptConsole;
+    DialogModuleControl *m_dialogModuleControl = nullptr;
     QPointer<QWidget> m_dialogChannelBounds;
     QPointer<QWidget> m_dialogFlexGroups;
     QPointer<QWidget> m_dialogFactory;
     QPointer<QWidget> m_dialogSpecial;
     QPointer<QWidget> m_dialogInterlockOut;
-    QPointer<QWidget> m_dialogStatistic;
-    QPointer<QWidget> m_dialogAutomatic;
+    QPointer<DialogStatistic> m_dialogStatistic;
+    QPointer<DialogAutomatic> m_dialogAutomatic;
     QPointer<QWidget> m_dialogOverview;
     DialogCrate *m_dialogCrate = nullptr;
+    // Runs the console's scripts against the first module; made with the console.
+    ScriptThread *m_scriptThread = nullptr;
 
     QString m_profilePath;
     QString m_organisation;

@@ -4,7 +4,9 @@
 #include "basecrate.h"
 #include "basemodule.h"
 #include "cratelog.h"
+#include "factorysettings.h"
 #include "modulediscovery.h"
+#include "resolution.h"
 #include "snmpcontroller.h"
 #include "snmpmodule.h"
 #include "waiter.h"
@@ -42,6 +44,20 @@ CrateSession::CrateSession(ControllerFactory factory, QObject *parent)
     m_autoTimer = new QTimer(this);
     m_autoTimer->setInterval(30000);
     connect(m_autoTimer, &QTimer::timeout, this, &CrateSession::autoTimerUpdate);
+    m_autoCycler = new AutoCycler(this);
+    m_autoCycler->setTargetSource([this] {
+        AutoCycler::Target target;
+        target.modules = m_modules;
+        target.current = currentModule();
+        target.channel = m_currentChannel;
+        return target;
+    });
+    connect(m_autoCycler, &AutoCycler::log, this, &CrateSession::autoTimerControlLog);
+    connect(m_autoCycler, &AutoCycler::failed, this, [this](const QString &message) {
+        m_autoTimer->stop();
+        emit autoTimerControlLog(message);
+        emit autoTimerStopped();
+    });
 }
 
 CrateSession::~CrateSession()
@@ -71,6 +87,8 @@ BaseCrate *CrateSession::crateBySerial(int serialNumber) const
 
 void CrateSession::deleteModulesAndCrates()
 {
+    if (!m_modules.isEmpty())
+        emit modulesAboutToBeDeleted();
     qDeleteAll(m_modules);
     m_modules.clear();
     for (BaseCrate *crate : std::as_const(m_crates))
@@ -338,9 +356,14 @@ void CrateSession::refreshChannelTable()
                 QTimer::singleShot(20, this, &CrateSession::refreshModule);
             }
             refreshChannels(module);
-            if (feedWanted(OverviewFeed))
-                QTimer::singleShot(20, this, &CrateSession::refreshOverview);
+            if (m_specialReports)
+                emit updateModuleSpecialControlStatus(module->serialNumber(), module->specialControlCommand(),
+                                                      module->specialControlStatus());
         }
+        // The overview covers every module: it goes on when the current one
+        // stops answering, so the others (and that one's state) stay true.
+        if (feedWanted(OverviewFeed))
+            QTimer::singleShot(20, this, &CrateSession::refreshOverview);
     }
     qCDebug(lcCrate).noquote() << "refreshTable(channel):" << elapsedText(elapsed);
 }
@@ -371,11 +394,21 @@ void CrateSession::refreshModule()
     reading.eventStatus = module->eventStatus();
     emit updateModuleStatus(serial, reading.status);
     emit updateModuleEventStatus(serial, reading.eventStatus);
+    if (feedWanted(ModuleWordsFeed)) {
+        emit updateModuleControl(serial, module->control());
+        emit updateModuleEventMask(serial, module->eventMask());
+        emit updateModuleRestartTime(serial, module->restartTime());
+        emit updateModuleEventChannelStatus(serial, module->eventChannelStatus());
+        emit updateModuleEventChannelMask(serial, module->eventChannelMask());
+        emit updateModuleEventGroupStatus(serial, module->eventGroupStatus());
+        emit updateModuleEventGroupMask(serial, module->eventGroupMask());
+    }
     for (int channel = 0; channel < m_channelRows; ++channel) {
         const QString vunit = module->voltageUnit(channel);
         const QString iunit = module->currentUnit(channel);
         emit updateChannelVoltageNominal(serial, channel, module->channelVoltageNominal(channel), vunit);
-        emit updateChannelCurrentNominal(serial, channel, module->channelCurrentNominal(channel), QStringLiteral("A"));
+        // Amperes, with the display unit the bounds' ranges are scaled to.
+        emit updateChannelCurrentNominal(serial, channel, module->channelCurrentNominal(channel), iunit);
         emit updateChannelVoltageInterlockMaxSet(serial, channel, module->channelVoltageInterlockMaxSet(channel), vunit);
         emit updateChannelCurrentInterlockMaxSet(serial, channel, module->channelCurrentInterlockMaxSet(channel), iunit);
     }
@@ -390,6 +423,8 @@ void CrateSession::refreshModule()
         reading.channelVoltageFallRate = module->channelVoltageFallRate(0);
     }
     reading.eventMask = module->eventMask();
+    if (feedWanted(InterlockFeed))
+        refreshInterlockOut();
     emit currentModuleRead(module, reading);
     qCDebug(lcCrate).noquote() << "refreshModule:" << elapsedText(elapsed);
 }
@@ -402,6 +437,12 @@ void CrateSession::refreshOverview()
     for (BaseModule *module : std::as_const(m_modules)) {
         const int serial = module->serialNumber();
         emit updateModuleStarted(serial);
+        // A module that does not answer keeps its last values; only its state changes.
+        if (module->connectionState() == ModuleConnectionState::NotConnected) {
+            emit updateModuleRunningState(serial, tr("Not connected"), QColor(Qt::red));
+            emit updateModuleCompleted(serial);
+            continue;
+        }
         const int channels = module->channelNumber();
         emit updateModuleTemperature(serial, 0, module->temperature(0));
         for (int channel = 0; channel < channels; ++channel) {
@@ -417,7 +458,10 @@ void CrateSession::refreshOverview()
             emit updateChannelCurrentMeasure(serial, channel, imeas, QStringLiteral("A"));
             emit updateChannelVoltage(serial, channel, module->channelVoltageSet(channel), vunit);
         }
-        const bool connected = module->connectionState() == ModuleConnectionState::Connected;
+        // Only the current module is ever set up to Connected; the others stay
+        // at Connecting for as long as they answer.
+        const ModuleConnectionState state = module->connectionState();
+        const bool connected = state == ModuleConnectionState::Connected || state == ModuleConnectionState::Connecting;
         emit updateModuleRunningState(serial, connected ? tr("Running") : tr("Not connected"),
                                       connected ? QColor(Qt::darkGreen) : QColor(Qt::red));
         emit updateModuleCompleted(serial);
@@ -426,17 +470,50 @@ void CrateSession::refreshOverview()
     qCDebug(lcCrate).noquote() << "refreshOverview:" << elapsedText(elapsed);
 }
 
-void CrateSession::autoTimerUpdate() {}
-void CrateSession::autoTimerControlUpdate() {}
+void CrateSession::refreshInterlockOut()
+{
+    BaseModule *module = currentModule();
+    if (!module)
+        return;
+    const int serial = module->serialNumber();
+    emit updateInterlockControl(serial, module->GetModuleIlkOutControl());
+    emit updateInterlockStatus(serial, module->GetModuleIlkOutStatus());
+    emit updateInterlockCount(serial, module->GetModuleIlkOutCount());
+    emit updateInterlockLastTrigger(serial, module->GetModuleIlkOutLastTrigger());
+    emit updateInterlockChannelActualActive(serial, module->GetModuleIlkOutChnActualActive());
+    emit updateInterlockChannelEverTriggered(serial, module->GetModuleIlkOutChnEverTriggered());
+}
+
+void CrateSession::autoTimerUpdate()
+{
+    if (!m_autoTimerConfigured)
+        return;
+    if (m_autoCycler->step())
+        QTimer::singleShot(AutoCycler::checkDelayMs(m_autoTimer->interval()), Qt::PreciseTimer, this,
+                           &CrateSession::autoTimerControlUpdate);
+}
+
+void CrateSession::autoTimerControlUpdate()
+{
+    m_autoCycler->check();
+}
+
+void CrateSession::setAutoTimerSettings(AutoCycler::Settings settings)
+{
+    m_autoCycler->setSettings(settings);
+    m_autoTimerConfigured = true;
+}
 
 void CrateSession::autoTimerIntervalChanged(int interval)
 {
+    qCDebug(lcCrate) << "autoTimer interval" << interval;
     if (interval > 0)
         m_autoTimer->setInterval(interval);
 }
 
 void CrateSession::autoTimerEnabled(bool enabled)
 {
+    qCDebug(lcCrate) << "autoTimer enabled" << enabled;
     if (enabled)
         m_autoTimer->start();
     else
@@ -457,6 +534,8 @@ void CrateSession::setCratePowerOn(int serialNumber, bool setOn)
     } else {
         // The modules no longer exist; nothing may go on showing or reading them.
         ++m_connection;
+        if (!m_modules.isEmpty())
+            emit modulesAboutToBeDeleted();
         qDeleteAll(m_modules);
         m_modules.clear();
         m_channelRows = 0;
@@ -576,9 +655,23 @@ void CrateSession::setFlexGroup(int, int groupNumber, quint32 member, quint32 ty
 
 void CrateSession::storeFactorySettings(int serialNumber)
 {
-    // The factory reset comes with the module profiles; until then nothing is
-    // reset, so nothing may be reported as done.
-    qCDebug(lcCrate) << "factory reset not available for module" << serialNumber;
+    BaseModule *module = currentModule();
+    // The reset waits for the module while events are processed; a second
+    // request arriving meanwhile must not start another one on top.
+    if (!module || m_factoryResetRunning)
+        return;
+    m_factoryResetRunning = true;
+    bool done = false;
+    {
+        RefreshPause pause(this);
+        FactorySettings factory;
+        factory.inform = [this](const QString &text) { emit requestFailed(text); };
+        factory.wait = [](int milliseconds) { Waiter::wait(milliseconds); };
+        done = factory.factoryReset(module);
+    }
+    m_factoryResetRunning = false;
+    if (done)
+        emit factoryResetDone(serialNumber);
 }
 
 void CrateSession::setSpecialControl(int, quint32 control)
@@ -655,4 +748,29 @@ void CrateSession::setFactoryCurrentMeasurementRange(CurrentMeasurementRange ran
 {
     if (BaseModule *module = currentModule())
         module->setFactoryCurrentMeasurementRange(range);
+}
+
+void CrateSession::reloadResolution()
+{
+    for (BaseModule *module : std::as_const(m_modules)) {
+        Resolution resolution;
+        resolution.setSerialNumber(module->serialNumber());
+        resolution.setFirmwareName(module->firmwareName());
+        resolution.load();
+        module->setVoltageUnit(resolution.voltageUnit());
+        module->setVoltagePrecision(resolution.voltagePrecision());
+        module->setCurrentUnit(resolution.currentUnit());
+        module->setCurrentPrecision(resolution.currentPrecision());
+        module->setLowCurrentUnit(resolution.lowCurrentUnit());
+        module->setLowCurrentPrecision(resolution.lowCurrentPrecision());
+    }
+    // Back to its first connection: the unit headers and nominal values are set up anew.
+    BaseModule *current = currentModule();
+    if (current && current->connectionState() == ModuleConnectionState::Connected)
+        current->setConnectionState(ModuleConnectionState::Connecting);
+}
+
+void CrateSession::setSpecialReportsEnabled(bool enabled)
+{
+    m_specialReports = enabled;
 }

@@ -9,6 +9,7 @@
 // Adding a request for a new dialog: one slot here (act on currentModule(), keyed
 // by serial number like the others), one connect in that dialog's bind().
 
+#include "autocycler.h"
 #include "channelcontrol.h"
 #include "channeleventmask.h"
 #include "channeleventstatus.h"
@@ -75,8 +76,11 @@ public:
     using ControllerFactory = std::function<BaseController *(QObject *parent)>;
 
     // Values some consumers need only while they are shown: the crate values
-    // (crate dialog) and the all-module overview (statistics, overview dialogs).
-    enum Feed { CrateFeed, OverviewFeed };
+    // (crate dialog), the all-module overview (statistics, overview dialogs) and
+    // the module words only the module dialog shows (control word, event mask,
+    // restart time, per-channel and per-group event words) and the current
+    // module's interlock output (with the module refresh).
+    enum Feed { CrateFeed, OverviewFeed, ModuleWordsFeed, InterlockFeed, FeedCount };
 
     explicit CrateSession(ControllerFactory factory, QObject *parent = nullptr);
     ~CrateSession() override;
@@ -90,6 +94,8 @@ public:
     // Rows of the current module's channel table: its channel number once set up, else 0.
     int channelRows() const { return m_channelRows; }
     QTimer *refreshTimer() const { return m_refreshTimer; }
+    QTimer *autoTimer() const { return m_autoTimer; }
+    AutoCycler *autoCycler() const { return m_autoCycler; }
     BaseCrate *crateBySerial(int serialNumber) const;
 
     // Drops modules, crates and (when it allows) the controller and stops the refresh.
@@ -111,6 +117,9 @@ public:
 
     // A consumer that needs a feed while it is visible (its "visible" property).
     void addViewer(Feed feed, QObject *viewer);
+    // Reads the module values on the next tick instead of up to six ticks later
+    // (a dialog that shows them has just opened).
+    void requestModuleRefresh() { m_moduleRefreshPending = true; }
 
     // Stops the refresh until the returned guard ends, restarting it if it ran:
     // a command that waits for a module must not have the refresh read in between.
@@ -140,6 +149,9 @@ signals:
     void currentChannelsRead(BaseModule *module);
     void currentModuleRead(BaseModule *module, const ModuleReading &reading);
     void cratePoweredOff();
+    // Emitted (directly) right before the modules are deleted: a script still
+    // calling one is stopped by then.
+    void modulesAboutToBeDeleted();
     void reconnectScheduled(int seconds);
     void reconnectRequested();
     // A request that could not be carried out; the window tells the operator.
@@ -216,6 +228,8 @@ signals:
 
     void factoryResetDone(int serialNumber);
     void autoTimerControlLog(QString message);
+    // The auto timer stopped by itself (its log file failed); the message went to autoTimerControlLog.
+    void autoTimerStopped();
 
 public slots:
     // Requests of views and dialogs; each acts on the current module.
@@ -244,6 +258,11 @@ public slots:
                           float voltageInterlockMinSet, bool asymmetricCurrentBounds, float currentInterlockMaxSet,
                           float currentInterlockMinSet);
     void setFactoryCurrentMeasurementRange(CurrentMeasurementRange range);
+    // A display format was saved: every module loads its format again and the
+    // current module's table is set up anew at the next tick.
+    void reloadResolution();
+    // While on, every tick reports the current module's special control and status words.
+    void setSpecialReportsEnabled(bool enabled);
 
     // Requests of the crate dialog, by the crate's serial number.
     void setCratePowerOn(int serialNumber, bool setOn);
@@ -255,12 +274,17 @@ public slots:
     void refreshCrateData();
     void refreshModule();
     void refreshOverview();
+    // The current module's interlock-output words (the interlock-out dialog).
+    void refreshInterlockOut();
 
     // Automatic timer: the dialog and the log come with the automatic feature.
     void autoTimerUpdate();
     void autoTimerControlUpdate();
     void autoTimerIntervalChanged(int interval);
     void autoTimerEnabled(bool enabled);
+    // Limits, increment, scope and check type of the automatic dialog; the
+    // timer steps nothing until a dialog has given them.
+    void setAutoTimerSettings(AutoCycler::Settings settings);
 
 private:
     void deleteModulesAndCrates();
@@ -276,13 +300,17 @@ private:
     QList<BaseCrate *> m_crates;
     QTimer *m_refreshTimer = nullptr;
     QTimer *m_autoTimer = nullptr;
-    QList<QPointer<QObject>> m_viewers[2];
+    AutoCycler *m_autoCycler = nullptr;
+    bool m_autoTimerConfigured = false;
+    QList<QPointer<QObject>> m_viewers[FeedCount];
     int m_currentModuleIndex = 0;
     int m_currentChannel = -1;
     bool m_channelAnnounced = false;
     int m_reconnectDelay = 15000;
     int m_channelRows = 0;
     bool m_moduleRefreshPending = false;
+    bool m_factoryResetRunning = false;
+    bool m_specialReports = false;
     // Counts the connections made and dropped, so a pause that outlived one
     // leaves the timer to the connection that followed.
     int m_connection = 0;

@@ -6,9 +6,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 
 #include <algorithm>
 #include <cstring>
+#include <dlfcn.h>
 
 #ifndef VEXA_INSTALL_LIBDIR_NAME
 #define VEXA_INSTALL_LIBDIR_NAME "lib"
@@ -74,22 +76,41 @@ void SnmpController::fail(const QString &text)
     m_errorText = text;
 }
 
+// The file the dynamic loader took for a loaded library: a bare name is
+// searched along the system's paths, and the log should say where it was found.
+static QString loadedFrom(QLibrary &library)
+{
+    Dl_info info{};
+    if (const QFunctionPointer symbol = library.resolve("snmpInit");
+        symbol && dladdr(reinterpret_cast<void *>(symbol), &info) && info.dli_fname)
+        return QFile::decodeName(info.dli_fname);
+    return library.fileName();
+}
+
 void SnmpController::loadLibrary(const QStringList &candidates)
 {
+    // A place that does not hold the library is part of the search, not a
+    // fault: the misses are logged only when no place had it.
+    QStringList misses;
     for (const QString &candidate : candidates) {
         m_library.setFileName(candidate);
         if (m_library.load())
             break;
-        qCDebug(lcCrate).noquote() << "cannot load" << candidate << ":" << m_library.errorString();
+        misses << candidate + QStringLiteral(" (") + m_library.errorString() + QLatin1Char(')');
     }
     if (!m_library.isLoaded()) {
+        qCWarning(lcCrate).noquote() << "cannot load WIENER_SNMP from any place searched:" << misses.join(QStringLiteral("; "));
         const QString name = candidates.isEmpty() ? QString::fromLatin1(libraryName) : candidates.first();
         fail(tr("Error while loading shared library '%1' or one of it's dependencies!\n\n"
                 "Program will be terminated.")
                  .arg(name));
         return;
     }
-    qCDebug(lcCrate).noquote() << m_library.fileName() << "loaded succesfully";
+    qCDebug(lcCrate).noquote() << loadedFrom(m_library) << "loaded succesfully"
+                               << QStringLiteral("(found as %1, place %2 of %3 searched)")
+                                      .arg(m_library.fileName())
+                                      .arg(misses.size() + 1)
+                                      .arg(candidates.size());
     bind([this](const char *name) { return WienerSnmpFunctions::Symbol(m_library.resolve(name)); },
          m_library.fileName());
 }

@@ -96,6 +96,12 @@ float SnmpModule::cachedFloat(const QVector<float> &cache, int channel) const
 
 void SnmpModule::readBehaviours()
 {
+    QMutexLocker behaviours(&m_behaviourMutex);
+    readBehavioursLocked();
+}
+
+void SnmpModule::readBehavioursLocked()
+{
     if (m_channelCount <= 0)
         return;
     const QVector<int> values = m_controller->readIntRecord(
@@ -116,7 +122,7 @@ QVector<int> SnmpModule::replaceBehaviourField(int channel, int shift, int actio
         known = m_behavioursKnown >= needed;
     }
     if (!known)
-        readBehaviours();
+        readBehavioursLocked();
     QMutexLocker locker(&m_cacheMutex);
     QVector<int> out;
     if (channel >= 0) {
@@ -358,6 +364,7 @@ void SnmpModule::setAllChannelsDelayedTripAction(OutputSupervisionAction action,
     if (m_channelCount <= 0)
         return;
     // Behaviours first (may read them once), so that the two writes stay together.
+    QMutexLocker behaviourLock(&m_behaviourMutex);
     const QVector<int> behaviours =
         replaceBehaviourField(-1, SupervisionBehavior::DelayedTripShift, int(action) % 4);
     m_controller->writeIntRecord(&WienerSnmpFunctions::setMultipleOutputTripTimeMaxCurrents, m_firstChannel,
@@ -371,6 +378,7 @@ void SnmpModule::setAllChannelsInhibitAction(OutputSupervisionAction action)
 {
     if (m_channelCount <= 0)
         return;
+    QMutexLocker behaviourLock(&m_behaviourMutex);
     const QVector<int> behaviours =
         replaceBehaviourField(-1, SupervisionBehavior::ExternalInhibitShift, int(action) % 4);
     if (!behaviours.isEmpty())
@@ -609,6 +617,7 @@ void SnmpModule::setChannelDelayedTripAction(int channel, OutputSupervisionActio
     }
     // The cache keeps the written behaviour, so that an inhibit action set right
     // after does not send the old delayed-trip bits back.
+    QMutexLocker behaviourLock(&m_behaviourMutex);
     const QVector<int> behaviour =
         replaceBehaviourField(channel, SupervisionBehavior::DelayedTripShift, int(action));
     m_controller->call(&WienerSnmpFunctions::setOutputTripTimeMaxCurrent, libraryChannel(channel), delay);
@@ -632,6 +641,7 @@ void SnmpModule::setChannelInhibitAction(int channel, OutputSupervisionAction ac
 {
     if (!validChannel(channel))
         return;
+    QMutexLocker behaviourLock(&m_behaviourMutex);
     const QVector<int> behaviour =
         replaceBehaviourField(channel, SupervisionBehavior::ExternalInhibitShift, int(action));
     if (!behaviour.isEmpty())

@@ -170,12 +170,14 @@ private:
                          SnmpDoubleRecord *(*WienerSnmpFunctions::*member)(HSNMP, int, int));
     float cachedFloat(const QVector<float> &cache, int channel) const;
     void readBehaviours();
+    void readBehavioursLocked(); // m_behaviourMutex held
     int cachedBehaviour(int channel) const;
     // Replaces one 2-bit field of the supervision behaviour of `channel` (or of every
     // channel when `channel` is -1) and returns the new behaviours to send; the
     // cache keeps them. Only channels whose behaviour has been read at least once
     // are changed: a write built from an unread cache would wipe the channel's
     // other supervision fields, so the behaviours are read first when they never were.
+    // The caller holds m_behaviourMutex until the result is sent.
     QVector<int> replaceBehaviourField(int channel, int shift, int action);
 
     SnmpController *m_controller;
@@ -186,6 +188,11 @@ private:
     int m_firstChannel = 0;
     int m_slot = 0;
 
+    // Held from reading or changing the behaviour cache until the changed value is
+    // sent, and around every behaviour read: two threads changing different fields
+    // of one channel's behaviour then never send a value built on a stale one,
+    // which would take the other's change back. Taken before m_cacheMutex.
+    QMutex m_behaviourMutex;
     // Guards the caches below; never held during a library call.
     mutable QMutex m_cacheMutex;
     QVector<ChannelStatus> m_status;

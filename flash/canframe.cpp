@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace crateflash {
+
 CanFrame::CanFrame() { clear(); }
 
 CanFrame::CanFrame(int identifier, const QByteArray &data)
@@ -64,3 +66,5 @@ bool CanFrame::operator==(const CanFrame &other) const
 {
     return std::memcmp(m_record, other.m_record, RecordSize) == 0;
 }
+
+} // namespace crateflash

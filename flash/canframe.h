@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QtGlobal>
 
+namespace crateflash {
+
 class CanFrame
 {
 public:
@@ -46,3 +48,5 @@ private:
 };
 
 static_assert(sizeof(CanFrame) == CanFrame::RecordSize, "CanFrame must stay a bare 14-byte record");
+
+} // namespace crateflash

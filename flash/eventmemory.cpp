@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace crateflash {
+
 EventMemory::EventMemory(QObject *parent) : QObject(parent)
 {
     setInternalMemory(false);
@@ -159,3 +161,5 @@ void EventMemory::clearNextSector()
         emit clearingComplete();
     }
 }
+
+} // namespace crateflash

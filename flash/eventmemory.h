@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QTimer>
 
+namespace crateflash {
+
 class FirmwareUpdate;
 
 class EventMemory : public QObject
@@ -85,3 +87,5 @@ private:
     int m_tries = 0;
     QTimer m_answerTimer;
 };
+
+} // namespace crateflash

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace crateflash {
+
 const int FirmwareUpdate::ModuleBases[ModuleBaseCount] = {
     0x200, 0x208,        // slot 0
     0x210, 0x220, 0x228, // slot 1
@@ -688,3 +690,5 @@ bool FirmwareUpdate::sendRawMessage(int base, bool read, const QByteArray &bytes
     sendFrame(CanFrame(identifier, bytes));
     return true;
 }
+
+} // namespace crateflash

@@ -14,6 +14,8 @@
 #include <QSet>
 #include <QTimer>
 
+namespace crateflash {
+
 class FirmwareUpdate : public QObject
 {
     Q_OBJECT
@@ -173,3 +175,5 @@ private:
     // Shared by all instances: every 101st tick outside the scan is a keep-alive.
     static int s_keepAliveCounter;
 };
+
+} // namespace crateflash

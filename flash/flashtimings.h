@@ -3,6 +3,8 @@
 // values are the defaults below; tests and benchmarks shorten them through
 // flashTimings() before they start a procedure, never by editing these values.
 
+namespace crateflash {
+
 struct FlashTimings
 {
     int pollIntervalMs = 25;          // tunnel poll
@@ -31,3 +33,5 @@ inline FlashTimings &flashTimings()
     static FlashTimings timings;
     return timings;
 }
+
+} // namespace crateflash

@@ -5,6 +5,8 @@
 #include <QMetaType>
 #include <QString>
 
+namespace crateflash {
+
 struct Module
 {
     bool needsUpdate = false;   // waits in its boot loader
@@ -20,4 +22,7 @@ struct Module
     QString canIdText() const;
 };
 
-Q_DECLARE_METATYPE(Module)
+
+} // namespace crateflash
+
+Q_DECLARE_METATYPE(crateflash::Module)

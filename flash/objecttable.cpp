@@ -1,5 +1,7 @@
 #include "objecttable.h"
 
+namespace crateflash {
+
 ObjectTable &ObjectTable::instance()
 {
     static ObjectTable table;
@@ -64,3 +66,5 @@ QStringList ObjectTable::names()
         list << indexed("fanSpeed", i);
     return list;
 }
+
+} // namespace crateflash

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <cstddef>
 
+namespace crateflash {
+
 // One translated identifier: up to 128 sub-identifiers and the real length.
 struct ObjectId
 {
@@ -53,3 +55,5 @@ private:
     ObjectId m_ids[Size];
     bool m_translated = false;
 };
+
+} // namespace crateflash

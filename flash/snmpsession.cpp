@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace crateflash {
+
 static_assert(sizeof(oid) == sizeof(unsigned long), "ObjectId stores the library's sub-identifiers");
 static_assert(MAX_OID_LEN == ObjectId::MaxLength, "ObjectId holds the library's longest identifier");
 
@@ -313,3 +315,5 @@ int transmitCanFrames(SnmpSessionHandle session, const CanFrame *frames, int cou
 }
 
 void cleanupSnmpSockets() { SOCK_CLEANUP; }
+
+} // namespace crateflash

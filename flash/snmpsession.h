@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <functional>
 
+namespace crateflash {
+
 class CanFrame;
 struct ObjectId;
 
@@ -58,3 +60,5 @@ void logLine(int priority, const char *format, ...)
     __attribute__((format(printf, 2, 3)))
 #endif
     ;
+
+} // namespace crateflash

@@ -57,7 +57,12 @@ SnmpValue namedBits(quint32 bits, int octets)
 
 bool isFinite(double v) { return std::isfinite(v); }
 
-bool within(double v, double low, double high) { return isFinite(v) && v >= low && v <= high; }
+// Physical values travel as single-precision floats, so a limit is met at that
+// precision: the nominal current sent back as a float is the nominal, not above it.
+bool within(double v, double low, double high)
+{
+    return isFinite(v) && float(v) >= float(low) && float(v) <= float(high);
+}
 
 } // namespace
 
@@ -990,6 +995,8 @@ void AgentObjects::addSimulatorControls()
                      [](SimModule &m, long v) { m.inputError = v == 1; });
     addModuleControl("cratesimModuleNeedService", [](const SimModule &m) { return long(m.needService); },
                      [](SimModule &m, long v) { m.needService = v == 1; });
+    addModuleControl("cratesimModuleStop", [](const SimModule &m) { return long(m.stopped); },
+                     [](SimModule &m, long v) { m.stopped = v == 1; });
     addModuleColumn(
         "cratesimModuleTemperature", ASN_OPAQUE_FLOAT, [](const SimModule &m) { return floatValue(m.temperature); },
         [](const SnmpValue &v) { return within(v.real, -40.0, 150.0) ? SNMP_ERR_NOERROR : SNMP_ERR_WRONGVALUE; },
@@ -1052,6 +1059,10 @@ void AgentObjects::addSimulatorControls()
                       [](SimModule &, SimChannel &ch, long v) { ch.inhibitInput = v == 1; });
     addChannelControl("cratesimChannelOverload", [](const SimChannel &ch) { return long(ch.overload); },
                       [](SimModule &, SimChannel &ch, long v) { ch.overload = v == 1; });
+    addChannelControl("cratesimChannelOverVoltage", [](const SimChannel &ch) { return long(ch.overVoltage); },
+                      [](SimModule &, SimChannel &ch, long v) { ch.overVoltage = v == 1; });
+    addChannelControl("cratesimChannelOverCurrent", [](const SimChannel &ch) { return long(ch.overCurrent); },
+                      [](SimModule &, SimChannel &ch, long v) { ch.overCurrent = v == 1; });
     addChannelControl("cratesimChannelTrip", [](const SimChannel &ch) { return long(ch.isTripped()); },
                       [](SimModule &m, SimChannel &ch, long v) {
                           if (v == 1 && m.isBooted())
@@ -1071,4 +1082,6 @@ void AgentObjects::addSimulatorControls()
     addChannelFloat("cratesimChannelOutputCurrent", [](const SimChannel &ch) { return ch.outputCurrent(); }, 0, 0, {});
     addChannelFloat("cratesimChannelMeasuredInput", [](const SimChannel &ch) { return ch.measuredInput; }, -1e6, 1e6,
                     [](SimChannel &ch, double v) { ch.measuredInput = v; });
+    addChannelControl("cratesimChannelTripDelay",
+                      [](const SimChannel &ch) { return long(std::lround(ch.lastTripDelayMs())); }, {});
 }

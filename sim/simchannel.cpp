@@ -163,8 +163,8 @@ void SimChannel::tick(double dt, SimModule &module)
     // After a trip or an emergency off the channel stays at 0 until its events
     // are cleared, even when it is switched on again.
     const bool blocked = m_emergency || m_tripped || (m_inhibitLatched && inhibitAction != 0)
-                         || module.safetyLoopOpen;
-    if (module.safetyLoopOpen && m_on) {
+                         || module.safetyLoopOpen || module.stopped;
+    if ((module.safetyLoopOpen || module.stopped) && m_on) {
         m_on = false;
         switchOffNow();
     }
@@ -175,6 +175,11 @@ void SimChannel::tick(double dt, SimModule &module)
     m_voltageLimit = false;
     if (std::fabs(target) > limit) {
         target = std::copysign(limit, target);
+        m_voltageLimit = true;
+    }
+    if (overVoltage && m_on && !blocked) {
+        // A runaway regulator: the output passes the limit and the bounds.
+        target = std::copysign(m_nominalVoltage * RunawayFactor, voltageSet < 0.0 ? -1.0 : 1.0);
         m_voltageLimit = true;
     }
 
@@ -206,6 +211,12 @@ void SimChannel::tick(double dt, SimModule &module)
         m_currentLimit = currentSet >= hardwareCurrent;
         m_rampDirection = 0;
     }
+    if (overCurrent && m_voltage != 0.0) {
+        // The current regulation has failed: the output draws more than any limit.
+        demand = std::copysign(m_nominalCurrent * RunawayFactor, m_voltage);
+        m_constantCurrent = false;
+        m_currentLimit = false;
+    }
     m_current = demand;
 
     // Delayed trip: current at the limit or above the supervision maximum for
@@ -213,8 +224,10 @@ void SimChannel::tick(double dt, SimModule &module)
     const int tripAction = (behaviour >> 6) & 3;
     if (tripAction != 0 && (m_constantCurrent || std::fabs(m_current) > maxCurrent)) {
         m_overCurrentMs += dt * 1000.0;
-        if (m_overCurrentMs >= tripTimeMs)
+        if (m_overCurrentMs >= tripTimeMs) {
+            m_lastTripDelayMs = m_overCurrentMs;
             trip(module);
+        }
     } else {
         m_overCurrentMs = 0.0;
     }

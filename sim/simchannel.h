@@ -30,6 +30,10 @@ public:
 
     SimChannel(double nominalVoltage, double nominalCurrent, bool bipolar);
 
+    // Where the regulation faults drive the output: beyond the supervision
+    // limits (102 % and 105 % of the nominal values by default).
+    static constexpr double RunawayFactor = 1.1;
+
     double nominalVoltage() const { return m_nominalVoltage; }
     double nominalCurrent() const { return m_nominalCurrent; }
     bool bipolar() const { return m_bipolar; }
@@ -56,6 +60,10 @@ public:
     double loadOhm = 1.0e9;
     bool inhibitInput = false;
     bool overload = false;
+    // Regulation faults: the output runs away above every limit (over-voltage)
+    // or draws more than the current limit allows (over-current).
+    bool overVoltage = false;
+    bool overCurrent = false;
     double measuredInput = 0.0; // measurement-type modules: voltage at the input
 
     // The switch value a GET of outputSwitch returns.
@@ -79,6 +87,9 @@ public:
     bool isRamping() const { return m_rampDirection != 0; }
     bool hasError() const { return m_tripped || m_emergency || inhibitActive(); }
     bool inhibitActive() const { return inhibitInput || m_inhibitLatched; }
+    // Simulated ms the current was at the limit before the last delayed trip;
+    // -1 before the first one. Lets a test see that the trip waited its time.
+    double lastTripDelayMs() const { return m_lastTripDelayMs; }
 
     double outputVoltage() const { return m_voltage; }
     double outputCurrent() const { return m_current; }
@@ -105,4 +116,5 @@ private:
     bool m_currentLimit = false;
     bool m_voltageLimit = false;
     double m_overCurrentMs = 0.0;
+    double m_lastTripDelayMs = -1.0;
 };

@@ -118,6 +118,7 @@ quint32 SimModule::statusWord() const
     set(InputErrorBit, inputError);
     set(HardwareLimitGoodBit, true);
     set(ServiceBit, needService);
+    set(LiveInsertionBit, stopped);
     set(HighVoltageOnBit, anyOn);
     set(FineAdjustmentBit, fineAdjustment);
     set(KillEnableBit, killEnable);
@@ -161,6 +162,8 @@ void SimModule::tick(double dt)
             latchEvent(EventInputError);
         if (needService)
             latchEvent(EventService);
+        if (stopped)
+            latchEvent(EventStop);
     }
     for (SimChannel &ch : m_channels)
         ch.tick(dt, *this);

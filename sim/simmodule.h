@@ -33,6 +33,7 @@ public:
     };
     enum EventBit {
         EventInputError = 1,
+        EventStop = 5,
         EventService = 3,
         EventPowerFail = 7,
         EventTemperature = 9,
@@ -99,6 +100,8 @@ public:
     bool supplyFault = false;
     bool inputError = false;
     bool needService = false;
+    // Mode STOP (live insertion): every channel off and held there.
+    bool stopped = false;
     double noise = 1.0e-4; // relative to the nominal values
 
     double supply24() const;

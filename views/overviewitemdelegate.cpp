@@ -1,5 +1,6 @@
 #include "overviewitemdelegate.h"
 
+#include <QBrush>
 #include <QLinearGradient>
 #include <QPainter>
 
@@ -39,7 +40,11 @@ void OverviewItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
         painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter, spaced);
         textRight -= painter->fontMetrics().horizontalAdvance(spaced);
     }
-    painter->setPen(QColor(40, 40, 40));
+    // A cell with its own text colour (a module's running state) keeps it.
+    const QVariant foreground = index.data(Qt::ForegroundRole);
+    painter->setPen(foreground.canConvert<QBrush>() && foreground.value<QBrush>().style() != Qt::NoBrush
+                        ? foreground.value<QBrush>().color()
+                        : QColor(40, 40, 40));
     painter->drawText(QRect(QPoint(textRect.left(), textRect.top()), QPoint(textRight, textRect.bottom())),
                       Qt::AlignRight | Qt::AlignVCenter, text);
     painter->restore();

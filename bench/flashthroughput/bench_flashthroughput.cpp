@@ -19,6 +19,8 @@
 #include <QTimer>
 #include <cstdio>
 
+using namespace crateflash;
+
 namespace {
 constexpr int Base = 0x200;
 

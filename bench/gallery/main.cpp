@@ -4,13 +4,16 @@
 #include "channeleventmaskwidget.h"
 #include "channelstatuswidget.h"
 #include "channeltable.h"
+#include "dialogshots.h"
 #include "moduleeventmaskwidget.h"
 #include "modulelistwidget.h"
 #include "modulestatuswidget.h"
+#include "terminationsignals.h"
 #include "testenv.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -152,7 +155,15 @@ int timeRefreshes(int ticks)
 int main(int argc, char *argv[])
 {
     TestEnv::isolate(); // no operator settings are read or written
+    // Without a display there is nothing to look at: draw offscreen and save a picture.
+    const bool noDisplay = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+                           && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    if (noDisplay)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // Ctrl+C ends the event loop, so the private settings folder is removed on the way out.
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &app, &QApplication::quit);
     QCommandLineParser parser;
     parser.addHelpOption();
     QCommandLineOption screenshot(QStringLiteral("screenshot"), QStringLiteral("Save the window to <file> and quit."),
@@ -162,9 +173,19 @@ int main(int argc, char *argv[])
                               QStringLiteral("Time <n> refreshes of a 32-channel table, print the figures and quit."),
                               QStringLiteral("n"));
     parser.addOption(timing);
+    QCommandLineOption channelDialog(QStringLiteral("channel-dialog"),
+                                     QStringLiteral("Save the channel status / control dialog to <file> and quit."),
+                                     QStringLiteral("file"));
+    parser.addOption(channelDialog);
+    QCommandLineOption moduleDialog(QStringLiteral("module-dialog"),
+                                    QStringLiteral("Save the module status / control dialog to <file> and quit."),
+                                    QStringLiteral("file"));
+    parser.addOption(moduleDialog);
     parser.process(app);
     if (parser.isSet(timing))
         return timeRefreshes(parser.value(timing).toInt());
+    if (parser.isSet(channelDialog) || parser.isSet(moduleDialog))
+        return saveDialogShots(parser.value(channelDialog), parser.value(moduleDialog)) ? 0 : 1;
 
     QWidget window;
     window.setWindowTitle(QStringLiteral("cratectl views gallery"));
@@ -248,8 +269,14 @@ int main(int argc, char *argv[])
     window.resize(1280, 900);
     window.show();
 
-    if (parser.isSet(screenshot)) {
-        const QString file = parser.value(screenshot);
+    QString shotFile = parser.value(screenshot);
+    if (noDisplay && shotFile.isEmpty()) {
+        shotFile = QDir::tempPath() + QStringLiteral("/vexa-gallery.png");
+        std::printf("gallery: no display; saving the window to %s (--screenshot FILE to choose)\n",
+                    qPrintable(shotFile));
+    }
+    if (!shotFile.isEmpty()) {
+        const QString file = shotFile;
         QTimer::singleShot(500, &app, [&window, file]() {
             const bool saved = window.grab().save(file);
             if (!saved)

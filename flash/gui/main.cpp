@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 #include "product.h"
+#include "terminationsignals.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -50,5 +51,7 @@ int main(int argc, char *argv[])
     app.setWindowIcon(QIcon(QStringLiteral(":/images/crateflash64x64.png")));
     MainWindow window(app.arguments());
     window.show();
+    TerminationSignals terminationSignals; // the close path closes the tunnel and releases the address
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &window, &QWidget::close);
     return app.exec();
 }

@@ -22,6 +22,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+using namespace crateflash;
+
 namespace {
 const QString RedPrefix = QStringLiteral("<font color=\"red\">");
 

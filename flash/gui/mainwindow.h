@@ -12,8 +12,10 @@
 namespace Ui {
 class MainWindow;
 }
+namespace crateflash {
 class EventMemory;
 class FirmwareUpdate;
+} // namespace crateflash
 class QTableWidgetItem;
 class QTimer;
 
@@ -34,11 +36,11 @@ public:
 
     // Without SNMP (the MIB could not be read) the tool can do nothing: shows why
     // and ends the program with exit code 1.
-    static void endIfSnmpNotStarted(const FirmwareUpdate &update);
+    static void endIfSnmpNotStarted(const crateflash::FirmwareUpdate &update);
 
-    FirmwareUpdate *firmwareUpdate() const { return m_firmwareUpdate; }
-    EventMemory *eventMemory() const { return m_eventMemory; }
-    const QList<Module> &moduleList() const { return m_modules; }
+    crateflash::FirmwareUpdate *firmwareUpdate() const { return m_firmwareUpdate; }
+    crateflash::EventMemory *eventMemory() const { return m_eventMemory; }
+    const QList<crateflash::Module> &moduleList() const { return m_modules; }
     bool isUpdating() const { return m_updating; }
     bool isClosing() const { return m_closing; }
     // The first ticked row whose module needs an update, else the first ticked row, else -1.
@@ -50,7 +52,7 @@ public:
 
 public slots:
     void enableTabs();
-    void moduleFound(Module newModule);
+    void moduleFound(crateflash::Module newModule);
     void on_connect_clicked();
     void on_compare_clicked();
     void on_flash_clicked();
@@ -111,9 +113,9 @@ private:
 
     Ui::MainWindow *m_ui;
     QStringList m_arguments;
-    FirmwareUpdate *m_firmwareUpdate = nullptr;
-    EventMemory *m_eventMemory = nullptr; // child of the window
-    QList<Module> m_modules;
+    crateflash::FirmwareUpdate *m_firmwareUpdate = nullptr;
+    crateflash::EventMemory *m_eventMemory = nullptr; // child of the window
+    QList<crateflash::Module> m_modules;
     bool m_updating = false;
     bool m_stopRequested = false;
     bool m_compareRequested = false;

@@ -15,6 +15,8 @@
 
 #include <cstring>
 
+using namespace wiener;
+
 namespace {
 
 // A variable as an answer would carry it.

@@ -25,6 +25,8 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <limits>
+
 using namespace VexaTest;
 
 class TestVexaControl : public QObject
@@ -252,11 +254,19 @@ private slots:
         elapsed.start();
         Waiter::wait(300);
         QVERIFY(elapsed.elapsed() >= 300);
-        QVERIFY(elapsed.elapsed() < 1000);
-        QVERIFY2(fired >= 8, qPrintable(QString::number(fired)));
-        elapsed.restart();
-        Waiter::wait(1); // the bounds command polls with 1 ms waits
-        QVERIFY(elapsed.elapsed() < 50);
+        QVERIFY(elapsed.elapsed() < 5000);
+        // A wait that only slept, or handled events once, would see at most one
+        // (coalesced) timeout; a busy machine may well deliver fewer than 15.
+        QVERIFY2(fired >= 2, qPrintable(QString::number(fired)));
+        // The bounds command polls with 1 ms waits: one must not take a whole
+        // 100 ms slice. The quickest of a few shows it even on a busy machine.
+        qint64 quickest = std::numeric_limits<qint64>::max();
+        for (int i = 0; i < 10; ++i) {
+            elapsed.restart();
+            Waiter::wait(1);
+            quickest = qMin(quickest, elapsed.elapsed());
+        }
+        QVERIFY2(quickest < 50, qPrintable(QString::number(quickest)));
     }
 
     void noModuleFound()

@@ -137,6 +137,52 @@ private slots:
         QVERIFY(controller.libraryFileName().endsWith(QStringLiteral("libWIENER_SNMP.so")));
     }
 
+    // The search for the library is one line: where it was found, or, only when
+    // no place had it, every place with its reason.
+    void librarySearchIsLoggedAsOneLine_data()
+    {
+        QTest::addColumn<bool>("found");
+        QTest::newRow("found at the second place") << true;
+        QTest::newRow("found nowhere") << false;
+    }
+    void librarySearchIsLoggedAsOneLine()
+    {
+        QFETCH(bool, found);
+        if (found && !QFile::exists(QStringLiteral(VEXA_BUILD_LIBDIR "/libWIENER_SNMP.so")))
+            QSKIP("the access library is not built in this tree");
+        const QString first = QStringLiteral("/nonexistent/vexa/WIENER_SNMP");
+        const QString second = found ? QStringLiteral(VEXA_BUILD_LIBDIR "/WIENER_SNMP")
+                                     : QStringLiteral("/nonexistent/other/WIENER_SNMP");
+        static QStringList lines;
+        lines.clear();
+        const QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext &context, const QString &text) {
+                // The failure's message box text is logged too; it is not part of the search.
+                if (qstrcmp(context.category, "cratectl.crate") == 0 && text.contains(QLatin1String("WIENER_SNMP"))
+                    && !text.startsWith(QLatin1String("Error while loading shared library")))
+                    lines << text;
+            });
+        QString error;
+        {
+            SnmpController controller(QStringList{first, second});
+            QCOMPARE(controller.isBound(), found);
+            error = controller.errorText();
+        }
+        qInstallMessageHandler(previous);
+        QCOMPARE(lines.size(), 1);
+        const QString line = lines.first();
+        if (found) {
+            QVERIFY2(line.startsWith(QStringLiteral(VEXA_BUILD_LIBDIR "/libWIENER_SNMP.so loaded succesfully")),
+                     qPrintable(line));
+            QVERIFY2(line.contains(QLatin1String("place 2 of 2")), qPrintable(line));
+            QVERIFY(!line.contains(first));
+        } else {
+            QVERIFY2(line.startsWith(QLatin1String("cannot load WIENER_SNMP")), qPrintable(line));
+            QVERIFY(line.contains(first) && line.contains(second));
+            QVERIFY(!error.isEmpty()); // the program shows it and ends with code 1
+        }
+    }
+
     void connectLocksAddressAndOpensSession()
     {
         const QString address = QStringLiteral("127.0.0.3");

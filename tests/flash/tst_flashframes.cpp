@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QtTest>
 
+using namespace crateflash;
+
 class FlashFramesTest : public QObject
 {
     Q_OBJECT

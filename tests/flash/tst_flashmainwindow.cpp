@@ -21,6 +21,8 @@
 #include <QTableWidget>
 #include <QtTest>
 
+using namespace crateflash;
+
 class FlashMainWindowTest : public QObject
 {
     Q_OBJECT

@@ -5,11 +5,16 @@
 #include "eventmemory.h"
 #include "flashrig.h"
 #include "hexgen.h"
+#include "snmpsession.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+#include <limits>
+
+using namespace crateflash;
 
 namespace {
 constexpr int Normal = 0x200;   // T03X0, normal event memory
@@ -200,7 +205,9 @@ private slots:
         const quint32 step = internal ? 0x400 : 0x1000;
         for (int i = 0; i < sectors; ++i)
             QCOMPARE(lines.at(i), QStringLiteral("Clearing sn. %1 address 0x%2").arg(serial).arg(start + i * step, 6, 16, QLatin1Char('0')));
-        QTRY_COMPARE_WITH_TIMEOUT(m_rig.node("SectorsErased", base) - before, qint64(internal ? 10 : 3), 3000);
+        // An erase request resent by SNMP after its time-out (a busy machine) erases
+        // its sector again: at least every sector, and the memory blank.
+        QTRY_VERIFY_WITH_TIMEOUT(m_rig.node("SectorsErased", base) - before >= qint64(sectors), 3000);
         const QByteArray memory = memoryOf(base, internal);
         QCOMPARE(memory.left(0x2400), QByteArray(0x2400, char(0xFF)));
     }
@@ -288,6 +295,17 @@ private slots:
 
     void rawMessageAndMonitor()
     {
+        // The monitor logs every module on again every 101st poll tick; on a busy
+        // machine such a keep-alive can fall between two readings of the counter.
+        // Here the counter must count only what the buttons send.
+        const int keepAliveTicks = flashTimings().keepAliveTicks;
+        flashTimings().keepAliveTicks = std::numeric_limits<int>::max();
+        // Whatever fails below, the next case gets the module back in its firmware.
+        const auto restore = qScopeGuard([&] {
+            flashTimings().keepAliveTicks = keepAliveTicks;
+            m_rig.tick(Internal, false);
+            m_rig.window->firmwareUpdate()->sendBootCommand(Internal, 0x09);
+        });
         m_rig.child<QPlainTextEdit>("log")->clear();
         m_rig.tick(Internal);
         const qint64 before = m_rig.node("FramesIn", Internal);
@@ -296,7 +314,12 @@ private slots:
         QCOMPARE(m_rig.window->firmwareUpdate()->state(), int(FirmwareUpdate::MessageMonitor));
         // The row stays ticked; nothing repeats.
         QVERIFY(m_rig.window->isRowTicked(m_rig.rowOf(Internal)));
-        QTRY_COMPARE_WITH_TIMEOUT(m_rig.node("FramesIn", Internal) - before, qint64(1), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_rig.node("FramesIn", Internal) - before >= 1, 2000);
+        // One request, delivered at most once more per SNMP retry when a busy
+        // machine delays its answer; a repeating action would send every 20 ms.
+        QTest::qWait(300);
+        QVERIFY2(m_rig.node("FramesIn", Internal) - before <= 1 + Snmp::Retries,
+                 qPrintable(QString::number(m_rig.node("FramesIn", Internal) - before)));
         // A running module answers boot command 00 by entering its boot loader (0x1599).
         QTRY_VERIFY_WITH_TIMEOUT(m_rig.log().contains(QStringLiteral("0x210 2 15 99")), 3000);
         // Read addresses base+1: an identity query for the device name.
@@ -312,9 +335,6 @@ private slots:
         QVERIFY(m_rig.log().contains(QStringLiteral("at most 8 fit into one message. Nothing sent.")));
         QTest::qWait(200);
         QCOMPARE(m_rig.node("FramesIn", Internal), sent);
-        m_rig.tick(Internal, false);
-        // Back to its firmware for the other cases.
-        m_rig.window->firmwareUpdate()->sendBootCommand(Internal, 0x09);
     }
 
     // Service and event-memory actions pressed while a firmware batch runs are
@@ -339,7 +359,7 @@ private slots:
         QVERIFY(m_rig.window->isUpdating());
         QVERIFY(QTest::qWaitFor([&] { return !m_rig.window->isUpdating(); }, 60000));
         const QString log = m_rig.log();
-        QVERIFY2(log.contains(QStringLiteral("Firmware update completed. (0 checksum errors occurred)")),
+        QVERIFY2(log.contains(FlashRig::updateCompleted()),
                  qPrintable(log.right(600)));
         QCOMPARE(log.count(QStringLiteral("Not possible while a firmware update is running.")), 8);
         QCOMPARE(m_rig.status(Third), QStringLiteral("Done"));

@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <QtTest>
 
+using namespace crateflash;
+
 class FlashSnmpTest : public QObject
 {
     Q_OBJECT

@@ -16,6 +16,8 @@
 #include <QtTest>
 #include <cstdio>
 
+using namespace crateflash;
+
 namespace {
 const char ChildVariable[] = "FLASH_STARTUP_CHILD_MIBDIR";
 

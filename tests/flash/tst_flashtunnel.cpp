@@ -11,6 +11,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+using namespace crateflash;
+
 class FlashTunnelTest : public QObject
 {
     Q_OBJECT
