@@ -1,9 +1,11 @@
 // crateprobe: loads WIENER_SNMP the way cratectl does and prints what a
 // connection to a crate sees. The first thing to run when a crate does not answer.
 
+#include "productversion.h"
 #include "vexa_config.h"
 #include "wiener_snmp.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QLibrary>
@@ -93,22 +95,37 @@ const char *switchText(int value)
 
 int main(int argc, char *argv[])
 {
+    QCoreApplication::setApplicationName(QStringLiteral("crateprobe"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VEXA_PRODUCT_VERSION));
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() < 2 || args.size() > 3 || args.at(1) == QLatin1String("--help") ||
-        args.at(1) == QLatin1String("-h")) {
-        std::fprintf(stderr,
-                     "Usage: crateprobe <address> [slot]\n"
-                     "Connects to the crate at <address> through WIENER_SNMP and prints the main\n"
-                     "switch, the crate description and serial number, the modules of slots 0 to 9\n"
-                     "and every channel of one slot (the first occupied one unless given).\n");
-        return args.size() >= 2 && args.at(1).startsWith(QLatin1String("-h")) ? 0 : 64;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Connects to the crate at <address> through WIENER_SNMP and prints the main\n"
+        "switch, the crate description and serial number, the modules of slots 0 to 9\n"
+        "and every channel of one slot (the first occupied one unless given)."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("address"), QStringLiteral("IPv4 address of the crate."));
+    parser.addPositionalArgument(QStringLiteral("slot"), QStringLiteral("Slot to list the channels of, 0 to 9."),
+                                 QStringLiteral("[slot]"));
+    const bool parsed = parser.parse(app.arguments());
+    if (parser.isSet(help))
+        parser.showHelp(0);
+    if (parser.isSet(version))
+        parser.showVersion();
+    const QStringList args = parser.positionalArguments();
+    if (!parsed || args.isEmpty() || args.size() > 2) {
+        if (!parsed)
+            std::fprintf(stderr, "crateprobe: %s\n", qPrintable(parser.errorText()));
+        std::fprintf(stderr, "Usage: crateprobe <address> [slot]\n%s\n",
+                     qPrintable(parser.applicationDescription()));
+        return 64;
     }
-    const QByteArray address = args.at(1).toLatin1();
+    const QByteArray address = args.at(0).toLatin1();
     int wantedSlot = -1;
-    if (args.size() == 3) {
+    if (args.size() == 2) {
         bool ok = false;
-        wantedSlot = args.at(2).toInt(&ok);
+        wantedSlot = args.at(1).toInt(&ok);
         if (!ok || wantedSlot < 0 || wantedSlot > 9) {
             std::fprintf(stderr, "crateprobe: slot must be 0 to 9\n");
             return 64;

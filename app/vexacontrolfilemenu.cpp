@@ -92,11 +92,16 @@ void VexaControl::on_actionHideShowStatusPanel_triggered()
 void VexaControl::on_actionIndex_triggered()
 {
     const QString path = QDir::currentPath() + QStringLiteral("/documentation/index.html");
-    if (!QFileInfo::exists(path)) {
+    // The working directory's index comes first; a program started from the menu
+    // runs in the home directory, so the index installed beside it is the fallback.
+    const QString installed = QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                              QStringLiteral("/../share/vexa/documentation/index.html"));
+    const QString found = QFileInfo::exists(path) ? path : QFileInfo::exists(installed) ? installed : QString();
+    if (found.isEmpty()) {
         MessageBox::warning(this, productTitle(), tr("Documentation index file not found:\n\n%1").arg(path));
         return;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    QDesktopServices::openUrl(QUrl::fromLocalFile(found));
 }
 
 void VexaControl::on_actionAbout_triggered()

@@ -1,5 +1,7 @@
 #include "simoptions.h"
 
+#include "productversion.h"
+
 #include <QCommandLineParser>
 #include <QHostAddress>
 
@@ -17,6 +19,7 @@ SimOptions::Result SimOptions::parse(const QStringList &arguments)
         "  snmpset -m WIENER-CRATE-MIB:CRATESIM-MIB -M +mibs -v2c -c mavo 127.0.0.77 "
         "CRATESIM-MIB::cratesimChannelTrip.1 i 1"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    const QCommandLineOption versionOption(QStringLiteral("version"), QStringLiteral("Show the version."));
     const QCommandLineOption addressOption(QStringLiteral("address"),
                                            QStringLiteral("Listen on this IPv4 address (default 127.0.0.1)."),
                                            QStringLiteral("A"), address);
@@ -39,7 +42,7 @@ SimOptions::Result SimOptions::parse(const QStringList &arguments)
                                         QStringLiteral("N"), QString::number(maxMessageSize));
     const QCommandLineOption verboseOption({QStringLiteral("v"), QStringLiteral("verbose")},
                                            QStringLiteral("Log what the simulator does to standard error."));
-    parser.addOptions({help, addressOption, portOption, stateOption, scaleOption, delayOption, sizeOption, verboseOption});
+    parser.addOptions({help, versionOption, addressOption, portOption, stateOption, scaleOption, delayOption, sizeOption, verboseOption});
     parser.addPositionalArgument(QStringLiteral("crate.json"), QStringLiteral("Crate description (JSON)."));
 
     if (!parser.parse(arguments)) {
@@ -48,6 +51,10 @@ SimOptions::Result SimOptions::parse(const QStringList &arguments)
     }
     if (parser.isSet(help)) {
         m_text = parser.helpText();
+        return Result::Help;
+    }
+    if (parser.isSet(versionOption)) {
+        m_text = QStringLiteral("cratesim " VEXA_PRODUCT_VERSION "\n");
         return Result::Help;
     }
     QHostAddress host;

@@ -18,7 +18,7 @@ public:
 
     enum class Result { Run, Help, Error };
     // Parses the arguments (argument 0 is the program). On Help, text() is the
-    // help; on Error, it is the message.
+    // help (or the version line for --version); on Error, it is the message.
     Result parse(const QStringList &arguments);
     QString text() const { return m_text; }
 
