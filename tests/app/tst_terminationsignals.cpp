@@ -83,5 +83,5 @@ private slots:
     }
 };
 
-VEXA_TEST_MAIN(TestTerminationSignals)
+VEXA_TEST_GUILESS_MAIN(TestTerminationSignals)
 #include "tst_terminationsignals.moc"
