@@ -123,23 +123,34 @@ private slots:
     {
         VexaControl window;
         window.show();
+        QVERIFY(waitConnected(window));
         QSignalSpy refreshed(window.session(), &CrateSession::updateChannelStatus);
         DialogScriptConsole *console = openConsole(window);
         QVERIFY(console);
+        // At least 150 rounds and at least 1.5 s, so refresh ticks fall inside the
+        // run however fast the machine is.
         run(console, "mod.setVoltageUnit('V');\n"
-                     "for (var i = 1; i <= 150; ++i) {\n"
-                     "    mod.setChannelVoltageSet(0, i);\n"
+                     "var end = Date.now() + 1500;\n"
+                     "var i = 0;\n"
+                     "while (i < 150 || Date.now() < end) {\n"
+                     "    ++i;\n"
+                     "    mod.setChannelVoltageSet(0, 1 + i % 1000);\n"
                      "    mod.channelVoltageSet(0);\n"
                      "    mod.channelStatus(0);\n"
                      "    mod.channelCurrentMeasure(3);\n"
                      "    mod.formatVoltage(mod.channelVoltageSet(1));\n"
                      "}\n"
-                     "mod.channelVoltageSet(0)");
-        QTRY_VERIFY(stopButton(console)->isEnabled());
+                     "1 + i % 1000");
+        QTRY_VERIFY2(stopButton(console)->isEnabled() || !lines(console).isEmpty(),
+                     qPrintable(lines(console).join('|')));
         const int before = refreshed.size();
-        QTRY_COMPARE_WITH_TIMEOUT(lines(console), QStringList{"Script exited with result 150"}, 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(lines(console).size(), 1, 60000);
+        const QString result = lines(console).first();
+        QVERIFY2(result.startsWith(QLatin1String("Script exited with result ")), qPrintable(result));
         QVERIFY2(refreshed.size() > before, "the window did not refresh while the script ran");
-        QCOMPARE(channelValue(*m_sim, QStringLiteral("outputVoltage"), 1, 0), 150.0);
+        const double last = result.mid(int(qstrlen("Script exited with result "))).toDouble();
+        QVERIFY(last >= 1.0);
+        QCOMPARE(channelValue(*m_sim, QStringLiteral("outputVoltage"), 1, 0), last);
     }
 
     // `mod` is the first module of the list, not the one the operator looks at;
