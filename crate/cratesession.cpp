@@ -22,11 +22,6 @@ namespace {
 constexpr int kLocalHostInterval = 1000;
 constexpr int kRemoteInterval = 200;
 
-bool isMeasurementType(BaseModule *module)
-{
-    return module->firmwareName() == QLatin1String("T25X0");
-}
-
 QString elapsedText(const QElapsedTimer &elapsed)
 {
     return QString::number(elapsed.nsecsElapsed() / 1e6, 'f', 3);
