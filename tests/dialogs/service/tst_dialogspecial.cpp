@@ -5,7 +5,7 @@
 
 #include "dialogspecial.h"
 #include "messagebox.h"
-#include "specialmoduledouble.h"
+#include "servicemoduledouble.h"
 #include "testenv.h"
 
 #include <QGroupBox>
@@ -24,11 +24,11 @@ constexpr int kTimeout = 20000;
 // S0 header, data records at the addresses given, S8 end.
 QList<QByteArray> records(const QList<quint32> &addresses)
 {
-    QList<QByteArray> lines{SpecialModuleDouble::sRecord('0', 0, "T03X0")};
+    QList<QByteArray> lines{ServiceModuleDouble::sRecord('0', 0, "T03X0")};
     int n = 0;
     for (quint32 address : addresses)
-        lines << SpecialModuleDouble::sRecord('2', address, QByteArray(16, char('A' + n++ % 26)));
-    lines << SpecialModuleDouble::sRecord('8', 0, QByteArray());
+        lines << ServiceModuleDouble::sRecord('2', address, QByteArray(16, char('A' + n++ % 26)));
+    lines << ServiceModuleDouble::sRecord('8', 0, QByteArray());
     return lines;
 }
 
@@ -68,18 +68,18 @@ private:
     }
 
     // The dialog wired to the double both ways, with short ticks.
-    static void wire(DialogSpecial &dialog, SpecialModuleDouble &module)
+    static void wire(DialogSpecial &dialog, ServiceModuleDouble &module)
     {
         dialog.setTickInterval(2);
-        connect(&dialog, &DialogSpecial::setModuleControl, &module, &SpecialModuleDouble::setModuleControl);
-        connect(&dialog, &DialogSpecial::setSpecialControl, &module, &SpecialModuleDouble::setSpecialControl);
-        connect(&dialog, &DialogSpecial::sendHexLine, &module, &SpecialModuleDouble::sendHexLine);
-        connect(&module, &SpecialModuleDouble::updateModuleStatus, &dialog, &DialogSpecial::updateModuleStatus);
-        connect(&module, &SpecialModuleDouble::updateModuleSpecialControlStatus, &dialog,
+        connect(&dialog, &DialogSpecial::setModuleControl, &module, &ServiceModuleDouble::setModuleControl);
+        connect(&dialog, &DialogSpecial::setSpecialControl, &module, &ServiceModuleDouble::setSpecialControl);
+        connect(&dialog, &DialogSpecial::sendHexLine, &module, &ServiceModuleDouble::sendHexLine);
+        connect(&module, &ServiceModuleDouble::updateModuleStatus, &dialog, &DialogSpecial::updateModuleStatus);
+        connect(&module, &ServiceModuleDouble::updateModuleSpecialControlStatus, &dialog,
                 &DialogSpecial::updateModuleSpecialControlStatus);
     }
 
-    static void start(DialogSpecial &dialog, SpecialModuleDouble &module, const QString &file)
+    static void start(DialogSpecial &dialog, ServiceModuleDouble &module, const QString &file)
     {
         dialog.setHexFilename(file);
         module.report(); // the dialog learns which module it is for
@@ -216,7 +216,7 @@ private slots:
         // A blank line is no record: sent, the module would reject it.
         const QString file = writeFile(QStringLiteral("full.hex"), lines + QList<QByteArray>{" "});
         DialogSpecial dialog;
-        SpecialModuleDouble module(kSerial);
+        ServiceModuleDouble module(kSerial);
         wire(dialog, module);
         States states(dialog);
         QSignalSpy sentLines(&dialog, &DialogSpecial::sendHexLine);
@@ -260,12 +260,12 @@ private slots:
         const QList<QByteArray> lines = dataRecords(6);
         const QString file = writeFile(QStringLiteral("compare.hex"), lines);
         DialogSpecial dialog;
-        SpecialModuleDouble module(kSerial);
+        ServiceModuleDouble module(kSerial);
         wire(dialog, module);
         States states(dialog);
         module.flash = lines;
         if (differentLine >= 0)
-            module.flash[differentLine] = SpecialModuleDouble::sRecord('2', 0x0E0020, QByteArray(16, 'z'));
+            module.flash[differentLine] = ServiceModuleDouble::sRecord('2', 0x0E0020, QByteArray(16, 'z'));
         child<QRadioButton>(dialog, "chkS19ModeCompare")->setChecked(true);
         start(dialog, module, file);
         const int end = differentLine < 0 ? DialogSpecial::Idle : DialogSpecial::Stopped;
@@ -317,7 +317,7 @@ private slots:
             lines[4] = corrupt;
         const QString file = writeFile(QStringLiteral("checksum.hex"), lines);
         DialogSpecial dialog;
-        SpecialModuleDouble module(kSerial);
+        ServiceModuleDouble module(kSerial);
         wire(dialog, module);
         States states(dialog);
         module.stickyChecksumError = sticky;
@@ -353,7 +353,7 @@ private slots:
         bad[1].chop(1);
         bad[1].append(bad[1].endsWith('0') ? "11" : "00");
         DialogSpecial dialog;
-        SpecialModuleDouble module(kSerial);
+        ServiceModuleDouble module(kSerial);
         wire(dialog, module);
         States states(dialog);
         start(dialog, module, writeFile(QStringLiteral("bad.hex"), bad));
@@ -370,7 +370,7 @@ private slots:
     {
         const QList<QByteArray> lines = dataRecords(4);
         DialogSpecial dialog;
-        SpecialModuleDouble module(kSerial);
+        ServiceModuleDouble module(kSerial);
         wire(dialog, module);
         States states(dialog);
         module.swallowLine = 2;
@@ -401,7 +401,7 @@ private slots:
         // fourth record on they go out on acknowledgements with control 1.
         const QList<QByteArray> lines = records({0x0E0000, 0x0E0010, 0x0E0020, address, 0x0E0040});
         DialogSpecial dialog;
-        SpecialModuleDouble module(kSerial);
+        ServiceModuleDouble module(kSerial);
         wire(dialog, module);
         States states(dialog);
         dialog.updateDeviceClass(quint16(deviceClass));
@@ -422,7 +422,7 @@ private slots:
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("message");
-        const QByteArray longest = SpecialModuleDouble::sRecord('2', 0x0E0000, QByteArray(251, 'x'));
+        const QByteArray longest = ServiceModuleDouble::sRecord('2', 0x0E0000, QByteArray(251, 'x'));
         QVERIFY(longest.size() == DialogSpecial::MaxLineLength);
         const QString tooLong = writeFile(QStringLiteral("long.hex"),
                                           dataRecords(2) + QList<QByteArray>{longest + "00"} + dataRecords(2));
@@ -460,7 +460,7 @@ private slots:
         const QList<QByteArray> lines = dataRecords(3);
         const QString file = writeFile(QStringLiteral("changing.hex"), lines);
         DialogSpecial dialog;
-        SpecialModuleDouble module(kSerial);
+        ServiceModuleDouble module(kSerial);
         wire(dialog, module);
         States states(dialog);
         // Rewritten once the last line of the write pass is out, before the module answers it.
@@ -483,7 +483,7 @@ private slots:
     void closingDuringTransfer()
     {
         DialogSpecial dialog;
-        SpecialModuleDouble module(kSerial);
+        ServiceModuleDouble module(kSerial);
         wire(dialog, module);
         States states(dialog);
         QSignalSpy wanted(&dialog, &DialogSpecial::specialReportsWanted);
@@ -519,7 +519,7 @@ private slots:
     void noAnswerIsShownAndCancelEnds()
     {
         DialogSpecial dialog;
-        SpecialModuleDouble module(kSerial);
+        ServiceModuleDouble module(kSerial);
         wire(dialog, module);
         States states(dialog);
         dialog.setStallTimeout(100);
@@ -551,7 +551,7 @@ private slots:
     void cancelDuringWritePass()
     {
         DialogSpecial dialog;
-        SpecialModuleDouble module(kSerial);
+        ServiceModuleDouble module(kSerial);
         wire(dialog, module);
         States states(dialog);
         start(dialog, module, writeFile(QStringLiteral("cancel.hex"), dataRecords(200)));

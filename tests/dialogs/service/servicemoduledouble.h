@@ -15,12 +15,12 @@
 
 class QTimer;
 
-class SpecialModuleDouble : public QObject
+class ServiceModuleDouble : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit SpecialModuleDouble(int serialNumber, QObject *parent = nullptr);
+    explicit ServiceModuleDouble(int serialNumber, QObject *parent = nullptr);
 
     static QByteArray sRecord(char type, quint32 address, const QByteArray &data);
     static bool checksumOk(const QByteArray &line);

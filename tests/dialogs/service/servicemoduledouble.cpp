@@ -1,16 +1,16 @@
-#include "specialmoduledouble.h"
+#include "servicemoduledouble.h"
 
 #include <QTimer>
 
-SpecialModuleDouble::SpecialModuleDouble(int serial, QObject *parent)
+ServiceModuleDouble::ServiceModuleDouble(int serial, QObject *parent)
     : QObject(parent)
     , serialNumber(serial)
     , m_pump(new QTimer(this))
 {
-    connect(m_pump, &QTimer::timeout, this, &SpecialModuleDouble::report);
+    connect(m_pump, &QTimer::timeout, this, &ServiceModuleDouble::report);
 }
 
-QByteArray SpecialModuleDouble::sRecord(char type, quint32 address, const QByteArray &data)
+QByteArray ServiceModuleDouble::sRecord(char type, quint32 address, const QByteArray &data)
 {
     const int addressBytes = (type == '2' || type == '8') ? 3 : (type == '3' || type == '7') ? 4 : 2;
     QByteArray bytes;
@@ -25,7 +25,7 @@ QByteArray SpecialModuleDouble::sRecord(char type, quint32 address, const QByteA
     return QByteArray("S") + type + bytes.toHex().toUpper();
 }
 
-bool SpecialModuleDouble::checksumOk(const QByteArray &line)
+bool ServiceModuleDouble::checksumOk(const QByteArray &line)
 {
     if (line.size() < 4 || line.at(0) != 'S' || (line.size() % 2) != 0)
         return false;
@@ -38,17 +38,17 @@ bool SpecialModuleDouble::checksumOk(const QByteArray &line)
     return sum == 0xFF;
 }
 
-void SpecialModuleDouble::startReporting(int interval)
+void ServiceModuleDouble::startReporting(int interval)
 {
     m_pump->start(interval);
 }
 
-void SpecialModuleDouble::stopReporting()
+void ServiceModuleDouble::stopReporting()
 {
     m_pump->stop();
 }
 
-void SpecialModuleDouble::report()
+void ServiceModuleDouble::report()
 {
     ModuleStatus moduleStatus;
     moduleStatus.setIsSPMD(specialMode);
@@ -56,13 +56,13 @@ void SpecialModuleDouble::report()
     emit updateModuleSpecialControlStatus(serialNumber, control, status);
 }
 
-void SpecialModuleDouble::setModuleControl(int, ModuleControl moduleControl)
+void ServiceModuleDouble::setModuleControl(int, ModuleControl moduleControl)
 {
     controls.append(moduleControl);
     specialMode = takesSpecialMode && moduleControl.bit0();
 }
 
-void SpecialModuleDouble::startPass(Pass pass, quint32 command)
+void ServiceModuleDouble::startPass(Pass pass, quint32 command)
 {
     // Asked again before the first line: the same pass, from its start.
     control = command;
@@ -73,7 +73,7 @@ void SpecialModuleDouble::startPass(Pass pass, quint32 command)
     status = 0x81;
 }
 
-void SpecialModuleDouble::setSpecialControl(int, quint32 command)
+void ServiceModuleDouble::setSpecialControl(int, quint32 command)
 {
     commands.append(command);
     switch (command) {
@@ -109,7 +109,7 @@ void SpecialModuleDouble::setSpecialControl(int, quint32 command)
     }
 }
 
-void SpecialModuleDouble::sendHexLine(int, QByteArray line)
+void ServiceModuleDouble::sendHexLine(int, QByteArray line)
 {
     received.append(line);
     if (m_pass == NoPass)
