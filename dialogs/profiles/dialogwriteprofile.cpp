@@ -1,6 +1,8 @@
 #include "dialogwriteprofile.h"
 #include "ui_dialogwriteprofile.h"
 
+#include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QShowEvent>
 
 DialogWriteProfile::DialogWriteProfile(QWidget *parent)
@@ -8,6 +10,10 @@ DialogWriteProfile::DialogWriteProfile(QWidget *parent)
     , m_ui(new Ui::DialogWriteProfile)
 {
     m_ui->setupUi(this);
+    // The log lines line their values up with tabs of eight characters.
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    m_ui->txtLog->setFont(fixed);
+    m_ui->txtLog->setTabStopDistance(8 * QFontMetricsF(fixed).horizontalAdvance(QLatin1Char(' ')));
 }
 
 DialogWriteProfile::~DialogWriteProfile()
