@@ -83,7 +83,7 @@ void VexaControl::showAlarmCount(int count)
 {
     m_alarmLabel->setVisible(count > 0);
     m_alarmLabel->setText(count > 0 ? QStringLiteral("<a href=\"alarms\" style=\"color:white;\">%1</a>")
-                                          .arg(tr("%n unacknowledged alarm(s)", nullptr, count))
+                                          .arg(count == 1 ? tr("1 unacknowledged alarm") : tr("%1 unacknowledged alarms").arg(count))
                                     : QString());
     m_alarmLabel->setStyleSheet(count > 0 ? QStringLiteral("QLabel { background: #c00000; padding: 1px 6px; }")
                                           : QString());

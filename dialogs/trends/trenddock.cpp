@@ -103,7 +103,9 @@ void niceRange(QValueAxis *axis, double low, double high)
         high = 1.0;
     }
     const double margin = qMax((high - low) * 0.05, qMax(std::abs(high), 1e-9) * 0.01);
-    axis->setRange(low - margin, high + margin);
+    // Values that only scatter around zero below a positive trend start the axis at zero.
+    const double bottom = low >= -margin && high > 0.0 ? 0.0 : low - margin;
+    axis->setRange(bottom, high + margin);
     axis->applyNiceNumbers();
 }
 
@@ -285,7 +287,17 @@ void TrendDock::redraw()
     if (!m_recorder || m_lines.size() != m_recorder->seriesCount())
         return;
     const qint64 to = m_recorder->now();
-    const qint64 from = to - qint64(m_recorder->windowMinutes()) * 60000;
+    qint64 from = to - qint64(m_recorder->windowMinutes()) * 60000;
+    // Until the window is full the time axis spans what was recorded, so a
+    // fresh ramp fills the plot instead of sitting at its right edge.
+    qint64 earliest = to;
+    for (int i = 0; i < m_recorder->seriesCount(); ++i) {
+        const TrendBuffer &buffer = m_recorder->series(i).buffer;
+        const int first = buffer.firstAtOrAfter(from);
+        if (first < buffer.size())
+            earliest = qMin(earliest, buffer.at(first).msecs);
+    }
+    from = qMax(from, qMin(earliest, to - 10000));
     const int columns = qMax(100, int(m_chart->plotArea().width()));
 
     // The current axis takes the unit that keeps its numbers readable.
