@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -22,6 +23,9 @@
 namespace {
 
 constexpr int kRedrawInterval = 1000;
+constexpr int kSlowRedrawInterval = 5000;
+// What a redraw with its painting may cost to be done every second (ns).
+constexpr qint64 kCheapRedrawNs = 2000000;
 
 struct WindowChoice {
     int minutes;
@@ -96,7 +100,9 @@ void decimate(const TrendBuffer &buffer, qint64 from, qint64 to, int columns, do
     flush();
 }
 
-void niceRange(QValueAxis *axis, double low, double high)
+// Sets the axis to the values when they leave it or fill less than a third
+// of it; otherwise it stays, as moving it lays the whole chart out anew.
+void fitRange(QValueAxis *axis, double low, double high)
 {
     if (!(low <= high)) {
         low = 0.0;
@@ -105,9 +111,32 @@ void niceRange(QValueAxis *axis, double low, double high)
     const double margin = qMax((high - low) * 0.05, qMax(std::abs(high), 1e-9) * 0.01);
     // Values that only scatter around zero below a positive trend start the axis at zero.
     const double bottom = low >= -margin && high > 0.0 ? 0.0 : low - margin;
-    axis->setRange(bottom, high + margin);
+    const double top = high + margin;
+    const double span = axis->max() - axis->min();
+    if (bottom >= axis->min() && top <= axis->max() && (top - bottom) * 3.0 >= span)
+        return;
+    axis->setRange(bottom, top);
     axis->applyNiceNumbers();
 }
+
+// The painting is timed too: it is most of what a redraw costs.
+class TimedChartView : public QChartView
+{
+public:
+    TimedChartView(QChart *chart, QWidget *parent, qint64 *cost) : QChartView(chart, parent), m_cost(cost) {}
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QElapsedTimer timer;
+        timer.start();
+        QChartView::paintEvent(event);
+        *m_cost = timer.nsecsElapsed();
+    }
+
+private:
+    qint64 *m_cost;
+};
 
 } // namespace
 
@@ -122,6 +151,9 @@ TrendDock::TrendDock(QWidget *parent)
     m_chart = new QChart;
     m_chart->legend()->setAlignment(Qt::AlignBottom);
     m_chart->setMargins(QMargins(4, 4, 4, 4));
+    // Nothing the values do not need: no shadow, no rounded frame, no smoothing.
+    m_chart->setDropShadowEnabled(false);
+    m_chart->setBackgroundRoundness(0);
     m_timeAxis = new QDateTimeAxis(m_chart);
     m_timeAxis->setTitleText(tr("Local time"));
     m_timeAxis->setTickCount(7);
@@ -134,9 +166,10 @@ TrendDock::TrendDock(QWidget *parent)
     m_chart->addAxis(m_voltageAxis, Qt::AlignLeft);
     m_chart->addAxis(m_currentAxis, Qt::AlignRight);
 
-    m_view = new QChartView(m_chart, m_ui->chartHolder);
+    m_view = new TimedChartView(m_chart, m_ui->chartHolder, &m_lastPaintCost);
     m_view->setObjectName(QStringLiteral("chartView"));
     m_view->setRubberBand(QChartView::RectangleRubberBand);
+    m_view->setRenderHint(QPainter::Antialiasing, false);
     m_ui->chartLayout->addWidget(m_view);
 
     // Our own range updates are not zooming; any other change is the mouse.
@@ -145,7 +178,7 @@ TrendDock::TrendDock(QWidget *parent)
 
     m_redrawTimer = new QTimer(this);
     m_redrawTimer->setInterval(kRedrawInterval);
-    connect(m_redrawTimer, &QTimer::timeout, this, &TrendDock::redraw);
+    connect(m_redrawTimer, &QTimer::timeout, this, &TrendDock::redrawAndSchedule);
     connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
         if (visible && !isPaused())
             m_redrawTimer->start();
@@ -205,6 +238,7 @@ void TrendDock::on_pauseButton_toggled(bool checked)
     m_settingRange = true;
     m_chart->zoomReset();
     m_settingRange = false;
+    m_axisEnd = 0;
     redraw();
     if (isVisible())
         m_redrawTimer->start();
@@ -269,16 +303,21 @@ void TrendDock::rebuildSeries()
             m_chart->addSeries(line);
             line->attachAxis(m_timeAxis);
             line->attachAxis(series.quantity == TrendRecorder::Voltage ? m_voltageAxis : m_currentAxis);
+            // Thin lines: a wide or dashed pen costs the painter many times more.
+            QPen pen = line->pen();
+            pen.setWidth(1);
+            pen.setCosmetic(true);
             if (series.quantity == TrendRecorder::Current && !m_lines.isEmpty()) {
-                // The current of a channel in the voltage's colour, dashed.
-                QPen pen = m_lines.last()->pen();
+                // The current of a channel in a lighter tone of the voltage's colour, dashed.
+                pen.setColor(m_lines.last()->pen().color().lighter(140));
                 pen.setStyle(Qt::DashLine);
-                line->setPen(pen);
             }
+            line->setPen(pen);
             m_lines.append(line);
         }
     }
     m_settingRange = false;
+    m_axisEnd = 0;
     redraw();
 }
 
@@ -286,19 +325,37 @@ void TrendDock::redraw()
 {
     if (!m_recorder || m_lines.size() != m_recorder->seriesCount())
         return;
-    const qint64 to = m_recorder->now();
-    qint64 from = to - qint64(m_recorder->windowMinutes()) * 60000;
+    QElapsedTimer cost;
+    cost.start();
+    const qint64 now = m_recorder->now();
+    const qint64 window = qint64(m_recorder->windowMinutes()) * 60000;
     // Until the window is full the time axis spans what was recorded, so a
     // fresh ramp fills the plot instead of sitting at its right edge.
-    qint64 earliest = to;
+    qint64 earliest = now;
     for (int i = 0; i < m_recorder->seriesCount(); ++i) {
         const TrendBuffer &buffer = m_recorder->series(i).buffer;
-        const int first = buffer.firstAtOrAfter(from);
+        const int first = buffer.firstAtOrAfter(now - window);
         if (first < buffer.size())
             earliest = qMin(earliest, buffer.at(first).msecs);
     }
-    from = qMax(from, qMin(earliest, to - 10000));
-    const int columns = qMax(100, int(m_chart->plotArea().width()));
+    // The time axis moves in pages of a tenth of its span: moving an axis
+    // lays the whole chart out anew, drawing new points does not.
+    if (now > m_axisEnd || m_axisWindow != window || m_axisStart < now - window - window / 10) {
+        const qint64 span = qBound<qint64>(10000, now - earliest, window);
+        m_axisEnd = now + span / 10;
+        m_axisStart = qMax(now - window, m_axisEnd - span - span / 10);
+        m_axisWindow = window;
+        m_settingRange = true;
+        const QString format = window >= 3600000 ? QStringLiteral("HH:mm") : QStringLiteral("HH:mm:ss");
+        if (m_timeAxis->format() != format)
+            m_timeAxis->setFormat(format);
+        m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(m_axisStart), QDateTime::fromMSecsSinceEpoch(m_axisEnd));
+        m_settingRange = false;
+    }
+    const qint64 from = m_axisStart;
+    // One smallest and one largest value per two pixels: a line finer than
+    // that shows nothing more and costs the chart a geometry per point.
+    const int columns = qMax(50, int(m_chart->plotArea().width()) / 2);
 
     // The current axis takes the unit that keeps its numbers readable.
     float largest = 0.0f;
@@ -312,18 +369,21 @@ void TrendDock::redraw()
         }
     }
     double scale = 1.0;
-    m_currentUnit = QStringLiteral("A");
+    QString unit = QStringLiteral("A");
     if (largest < 1e-6f) {
         scale = 1e9;
-        m_currentUnit = QStringLiteral("nA");
+        unit = QStringLiteral("nA");
     } else if (largest < 1e-3f) {
         scale = 1e6;
-        m_currentUnit = QStringLiteral("µA");
+        unit = QStringLiteral("µA");
     } else if (largest < 1.0f) {
         scale = 1e3;
-        m_currentUnit = QStringLiteral("mA");
+        unit = QStringLiteral("mA");
     }
-    m_currentAxis->setTitleText(tr("Current (%1)").arg(m_currentUnit));
+    if (unit != m_currentUnit) {
+        m_currentUnit = unit;
+        m_currentAxis->setTitleText(tr("Current (%1)").arg(unit));
+    }
 
     double vLow = std::numeric_limits<double>::infinity();
     double vHigh = -vLow;
@@ -333,10 +393,10 @@ void TrendDock::redraw()
     for (int i = 0; i < m_lines.size(); ++i) {
         const TrendRecorder::Series &series = m_recorder->series(i);
         const bool voltage = series.quantity == TrendRecorder::Voltage;
-        decimate(series.buffer, from, to, columns, voltage ? 1.0 : scale, &points);
+        decimate(series.buffer, from, m_axisEnd, columns, voltage ? 1.0 : scale, &points);
+        double &low = voltage ? vLow : iLow;
+        double &high = voltage ? vHigh : iHigh;
         for (const QPointF &point : std::as_const(points)) {
-            double &low = voltage ? vLow : iLow;
-            double &high = voltage ? vHigh : iHigh;
             low = qMin(low, point.y());
             high = qMax(high, point.y());
         }
@@ -344,9 +404,27 @@ void TrendDock::redraw()
     }
 
     m_settingRange = true;
-    m_timeAxis->setFormat(m_recorder->windowMinutes() >= 60 ? QStringLiteral("HH:mm") : QStringLiteral("HH:mm:ss"));
-    m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
-    niceRange(m_voltageAxis, vLow, vHigh);
-    niceRange(m_currentAxis, iLow, iHigh);
+    fitRange(m_voltageAxis, vLow, vHigh);
+    fitRange(m_currentAxis, iLow, iHigh);
     m_settingRange = false;
+    m_lastRedrawCost = cost.nsecsElapsed();
+}
+
+void TrendDock::redrawAndSchedule()
+{
+    redraw();
+    scheduleRedraw();
+}
+
+void TrendDock::scheduleRedraw()
+{
+    // A plot that costs more than a tick's share is drawn less often, so the
+    // refresh keeps its pace: every second while cheap, else every 5 seconds.
+    m_redrawTimer->setInterval(m_lastRedrawCost + m_lastPaintCost > kCheapRedrawNs ? kSlowRedrawInterval
+                                                                                   : kRedrawInterval);
+}
+
+int TrendDock::redrawInterval() const
+{
+    return m_redrawTimer->interval();
 }

@@ -2,7 +2,8 @@
 // The "Trends" dock: measured voltage and current of the channels the operator
 // added, over the chosen window, time in local time on the x axis, one y axis
 // per unit. It draws what the TrendRecorder holds, once a second while it is
-// shown and not paused; the refresh ticks only fill the recorder's buffers.
+// shown and not paused (every 5 seconds while drawing costs more than a
+// tick's share); the refresh ticks only fill the recorder's buffers.
 
 #include <QDockWidget>
 #include <QList>
@@ -43,6 +44,13 @@ public:
 public slots:
     // Draws the series as they are now.
     void redraw();
+    // Draws them and sets when the next redraw comes (what the dock's timer calls).
+    void redrawAndSchedule();
+
+    // What the last redraw and the last painting of the plot took (ns).
+    qint64 lastRedrawCost() const { return m_lastRedrawCost; }
+    qint64 lastPaintCost() const { return m_lastPaintCost; }
+    int redrawInterval() const;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -56,6 +64,7 @@ private slots:
 private:
     void rebuildSeries();
     void rangeChangedByMouse();
+    void scheduleRedraw();
 
     Ui::TrendDock *m_ui;
     TrendRecorder *m_recorder = nullptr;
@@ -68,4 +77,9 @@ private:
     QTimer *m_redrawTimer = nullptr;
     QString m_currentUnit;
     bool m_settingRange = false;
+    qint64 m_axisStart = 0;
+    qint64 m_axisEnd = 0;
+    qint64 m_axisWindow = 0;
+    qint64 m_lastRedrawCost = 0;
+    qint64 m_lastPaintCost = 0;
 };
