@@ -23,9 +23,10 @@
 namespace {
 
 constexpr int kRedrawInterval = 1000;
-constexpr int kSlowRedrawInterval = 5000;
-// What a redraw with its painting may cost to be done every second (ns).
-constexpr qint64 kCheapRedrawNs = 2000000;
+constexpr int kSlowRedrawInterval = 6000;
+// What a redraw with its painting may cost to be done every second: 2 % of
+// the GUI thread (ns). Dearer ones (dozens of series) come every 6 seconds.
+constexpr qint64 kCheapRedrawNs = 20000000;
 
 struct WindowChoice {
     int minutes;
@@ -418,8 +419,8 @@ void TrendDock::redrawAndSchedule()
 
 void TrendDock::scheduleRedraw()
 {
-    // A plot that costs more than a tick's share is drawn less often, so the
-    // refresh keeps its pace: every second while cheap, else every 5 seconds.
+    // A plot that costs more than its share is drawn less often, so the
+    // refresh keeps its pace: every second while cheap, else every 6 seconds.
     m_redrawTimer->setInterval(m_lastRedrawCost + m_lastPaintCost > kCheapRedrawNs ? kSlowRedrawInterval
                                                                                    : kRedrawInterval);
 }

@@ -2,8 +2,8 @@
 // The "Trends" dock: measured voltage and current of the channels the operator
 // added, over the chosen window, time in local time on the x axis, one y axis
 // per unit. It draws what the TrendRecorder holds, once a second while it is
-// shown and not paused (every 5 seconds while drawing costs more than a
-// tick's share); the refresh ticks only fill the recorder's buffers.
+// shown and not paused (every 6 seconds while drawing costs more than 2 % of
+// the GUI thread); the refresh ticks only fill the recorder's buffers.
 
 #include <QDockWidget>
 #include <QList>
