@@ -1,6 +1,7 @@
 // The trend plots and the alarm list: two docks fed by the session's update
-// signals, their entries in the File menu and the table's context menu, and
-// the unacknowledged-alarm count in the status bar.
+// signals, their entries in the System menu (beside the system overview), the
+// Channel menu and the table's context menu, and the unacknowledged-alarm count
+// in the status bar.
 
 #include "vexacontrol.h"
 #include "ui_vexacontrol.h"
@@ -45,7 +46,7 @@ void VexaControl::setUpTrends()
     QAction *alarms = m_alarmDock->toggleViewAction();
     alarms->setObjectName(QStringLiteral("actionAlarms"));
     alarms->setText(tr("A&larms"));
-    m_ui->menuFile->insertActions(m_ui->actionSystemReset, {trends, alarms});
+    m_ui->menuSystem->insertActions(m_ui->actionCrates, {trends, alarms});
 
     m_addToTrendAction = new QAction(tr("Add to Trend"), this);
     m_addToTrendAction->setObjectName(QStringLiteral("actionAddToTrend"));
