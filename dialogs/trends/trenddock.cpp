@@ -44,13 +44,15 @@ void decimate(const TrendBuffer &buffer, qint64 from, qint64 to, int columns, do
 {
     points->clear();
     const int first = buffer.firstAtOrAfter(from);
-    const int count = buffer.size() - first;
+    // One point past the range, so the line runs on to its edge.
+    const int end = qMin(buffer.size(), buffer.firstAtOrAfter(to + 1) + 1);
+    const int count = end - first;
     if (count <= 0)
         return;
     const double span = double(qMax<qint64>(1, to - from));
     if (count <= columns) {
         points->reserve(count * 2);
-        for (int i = first; i < buffer.size(); ++i) {
+        for (int i = first; i < end; ++i) {
             const TrendPoint &p = buffer.at(i);
             if (p.minimum != p.maximum) {
                 points->append(QPointF(double(p.msecs), double(p.minimum) * scale));
@@ -78,7 +80,7 @@ void decimate(const TrendBuffer &buffer, qint64 from, qint64 to, int columns, do
             points->append(QPointF(double(lowTime), double(low) * scale));
         }
     };
-    for (int i = first; i < buffer.size(); ++i) {
+    for (int i = first; i < end; ++i) {
         const TrendPoint &p = buffer.at(i);
         const int c = int(double(p.msecs - from) / span * columns);
         if (c != column) {
@@ -339,9 +341,12 @@ void TrendDock::redraw()
         if (first < buffer.size())
             earliest = qMin(earliest, buffer.at(first).msecs);
     }
+    // A paused (or zoomed) plot holds its axes; its lines are drawn anew for
+    // the range shown, finer when zoomed in.
+    const bool paused = isPaused();
     // The time axis moves in pages of a tenth of its span: moving an axis
     // lays the whole chart out anew, drawing new points does not.
-    if (now > m_axisEnd || m_axisWindow != window || m_axisStart < now - window - window / 10) {
+    if (!paused && (now > m_axisEnd || m_axisWindow != window || m_axisStart < now - window - window / 10)) {
         const qint64 span = qBound<qint64>(10000, now - earliest, window);
         m_axisEnd = now + span / 10;
         m_axisStart = qMax(now - window, m_axisEnd - span - span / 10);
@@ -353,9 +358,8 @@ void TrendDock::redraw()
         m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(m_axisStart), QDateTime::fromMSecsSinceEpoch(m_axisEnd));
         m_settingRange = false;
     }
-    const qint64 from = m_axisStart;
-    // One smallest and one largest value per two pixels: a line finer than
-    // that shows nothing more and costs the chart a geometry per point.
+    const qint64 from = paused ? m_timeAxis->min().toMSecsSinceEpoch() : m_axisStart;
+    const qint64 to = paused ? m_timeAxis->max().toMSecsSinceEpoch() : m_axisEnd;
     const int columns = qMax(50, int(m_chart->plotArea().width()) / 2);
 
     // The current axis takes the unit that keeps its numbers readable.
@@ -369,22 +373,26 @@ void TrendDock::redraw()
             largest = qMax(largest, qMax(std::abs(point.minimum), std::abs(point.maximum)));
         }
     }
-    double scale = 1.0;
-    QString unit = QStringLiteral("A");
-    if (largest < 1e-6f) {
-        scale = 1e9;
-        unit = QStringLiteral("nA");
-    } else if (largest < 1e-3f) {
-        scale = 1e6;
-        unit = QStringLiteral("µA");
-    } else if (largest < 1.0f) {
-        scale = 1e3;
-        unit = QStringLiteral("mA");
+    // A paused plot keeps its unit with its axes.
+    if (!paused || m_currentUnit.isEmpty()) {
+        QString unit = QStringLiteral("A");
+        m_currentScale = 1.0;
+        if (largest < 1e-6f) {
+            m_currentScale = 1e9;
+            unit = QStringLiteral("nA");
+        } else if (largest < 1e-3f) {
+            m_currentScale = 1e6;
+            unit = QStringLiteral("µA");
+        } else if (largest < 1.0f) {
+            m_currentScale = 1e3;
+            unit = QStringLiteral("mA");
+        }
+        if (unit != m_currentUnit) {
+            m_currentUnit = unit;
+            m_currentAxis->setTitleText(tr("Current (%1)").arg(unit));
+        }
     }
-    if (unit != m_currentUnit) {
-        m_currentUnit = unit;
-        m_currentAxis->setTitleText(tr("Current (%1)").arg(unit));
-    }
+    const double scale = m_currentScale;
 
     double vLow = std::numeric_limits<double>::infinity();
     double vHigh = -vLow;
@@ -394,7 +402,7 @@ void TrendDock::redraw()
     for (int i = 0; i < m_lines.size(); ++i) {
         const TrendRecorder::Series &series = m_recorder->series(i);
         const bool voltage = series.quantity == TrendRecorder::Voltage;
-        decimate(series.buffer, from, m_axisEnd, columns, voltage ? 1.0 : scale, &points);
+        decimate(series.buffer, from, to, columns, voltage ? 1.0 : scale, &points);
         double &low = voltage ? vLow : iLow;
         double &high = voltage ? vHigh : iHigh;
         for (const QPointF &point : std::as_const(points)) {
@@ -404,10 +412,12 @@ void TrendDock::redraw()
         m_lines.at(i)->replace(points);
     }
 
-    m_settingRange = true;
-    fitRange(m_voltageAxis, vLow, vHigh);
-    fitRange(m_currentAxis, iLow, iHigh);
-    m_settingRange = false;
+    if (!paused) {
+        m_settingRange = true;
+        fitRange(m_voltageAxis, vLow, vHigh);
+        fitRange(m_currentAxis, iLow, iHigh);
+        m_settingRange = false;
+    }
     m_lastRedrawCost = cost.nsecsElapsed();
 }
 

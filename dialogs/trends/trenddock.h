@@ -76,6 +76,7 @@ private:
     QList<QLineSeries *> m_lines;
     QTimer *m_redrawTimer = nullptr;
     QString m_currentUnit;
+    double m_currentScale = 1.0;
     bool m_settingRange = false;
     qint64 m_axisStart = 0;
     qint64 m_axisEnd = 0;

@@ -13,6 +13,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QDateTimeAxis>
 #include <QDockWidget>
 #include <QLabel>
 #include <QLineSeries>
@@ -158,6 +159,27 @@ private slots:
         QVERIFY2(inkNear(image, endPixel, line->color()), "no line at the end");
         // ... and nothing of it in the empty top left corner.
         QVERIFY(!inkNear(image, QPoint(startPixel.x() + 4, endPixel.y()), line->color()));
+        // Zooming in with the mouse holds the plot there; "Resume" follows the values again.
+        auto *pause = dock->findChild<QPushButton *>(QStringLiteral("pauseButton"));
+        dock->chart()->zoomIn(QRectF(dock->chart()->plotArea().topLeft(), dock->chart()->plotArea().size() / 2));
+        QVERIFY(dock->isPaused());
+        QCOMPARE(pause->text(), QStringLiteral("Resume"));
+        const QList<QAbstractAxis *> timeAxes = dock->chart()->axes(Qt::Horizontal);
+        QCOMPARE(timeAxes.size(), 1);
+        auto *timeAxis = qobject_cast<QDateTimeAxis *>(timeAxes.first());
+        const QDateTime zoomedEnd = timeAxis->max();
+        // Another channel while zoomed: its line joins, the view stays.
+        selectRows(window, {1});
+        action(window, "actionAddToTrend")->trigger();
+        QVERIFY(passes(window, 2));
+        dock->redraw();
+        QCOMPARE(dock->lines().size(), recorder->seriesCount());
+        QCOMPARE(timeAxis->max(), zoomedEnd);
+        QVERIFY(dock->isPaused());
+        pause->click();
+        QVERIFY(!dock->isPaused());
+        QVERIFY(timeAxis->max().toMSecsSinceEpoch() >= volts.newest().msecs);
+
         if (shots) {
             QTest::qWait(2500);
             dock->redraw();
