@@ -431,8 +431,13 @@ void TrendDock::scheduleRedraw()
 {
     // A plot that costs more than its share is drawn less often, so the
     // refresh keeps its pace: every second while cheap, else every 6 seconds.
-    m_redrawTimer->setInterval(m_lastRedrawCost + m_lastPaintCost > kCheapRedrawNs ? kSlowRedrawInterval
-                                                                                   : kRedrawInterval);
+    // Back to every second only at half the limit, so a cost near it does not
+    // switch the pace to and fro.
+    const qint64 cost = m_lastRedrawCost + m_lastPaintCost;
+    if (cost > kCheapRedrawNs)
+        m_redrawTimer->setInterval(kSlowRedrawInterval);
+    else if (cost < kCheapRedrawNs / 2)
+        m_redrawTimer->setInterval(kRedrawInterval);
 }
 
 int TrendDock::redrawInterval() const
