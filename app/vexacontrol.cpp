@@ -125,6 +125,7 @@ VexaControl::VexaControl(CrateSession::ControllerFactory factory, QWidget *paren
     statusBar()->addPermanentWidget(m_statusLabel3);
 
     bindSession();
+    setUpTrends();
 
     m_dialogCrate = new DialogCrate(this);
     m_dialogCrate->bind(m_session);

@@ -23,6 +23,8 @@
 #include "cratesession.h"
 #include "vexatypes.h"
 
+class AlarmDock;
+class AlarmModel;
 class BaseController;
 class BaseCrate;
 class DialogAutomatic;
@@ -34,10 +36,13 @@ class DialogOverview;
 class DialogScriptConsole;
 class DialogStatistic;
 class IpV4InputDialog;
+class QAction;
 class QLabel;
 class QProgressBar;
 class QTimer;
 class ScriptThread;
+class TrendDock;
+class TrendRecorder;
 
 namespace Ui {
 class VexaControl;
@@ -71,6 +76,10 @@ public:
     DialogChannelBounds *boundsDialog() const;
     QLabel *statusLabel(int number) const;
     QProgressBar *fanSpeedBar() const { return m_fanSpeedBar; }
+    TrendRecorder *trendRecorder() const { return m_trendRecorder; }
+    TrendDock *trendDock() const { return m_trendDock; }
+    AlarmModel *alarmModel() const { return m_alarmModel; }
+    AlarmDock *alarmDock() const { return m_alarmDock; }
 
 public slots:
     // Connects to the crate of the operator store under the address lock.
@@ -244,6 +253,11 @@ private:
     void setCurrentTrip(int scope);
     void setInhibitAction(int scope);
     static quint64 allChannelsMask();
+    // Trend and alarm docks, their menu entries and the status-bar alarm count
+    // (vexacontroltrends.cpp).
+    void setUpTrends();
+    void addToTrend();
+    void showAlarmCount(int count);
 
     Ui::VexaControl *m_ui;
     CrateSession *m_session = nullptr;
@@ -278,4 +292,11 @@ private:
     bool m_staircaseDescending = false;
     QList<int> m_splitterSizes;
     bool m_serviceMode = false;
+    TrendRecorder *m_trendRecorder = nullptr;
+    TrendDock *m_trendDock = nullptr;
+    AlarmModel *m_alarmModel = nullptr;
+    AlarmDock *m_alarmDock = nullptr;
+    QLabel *m_alarmLabel = nullptr;
+    QAction *m_addToTrendAction = nullptr;
+    int m_currentModuleSerial = -1;
 };

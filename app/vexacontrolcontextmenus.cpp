@@ -79,6 +79,8 @@ void VexaControl::on_table_customContextMenuRequested(const QPoint &pos)
     add(tr("Clear Events"), m_ui->actionClearChannelEvents);
     menu.addSeparator();
     add(tr("Status / Control..."), m_ui->actionChannelStatusControl)->setEnabled(rows.size() <= 1);
+    menu.addSeparator();
+    menu.addAction(m_addToTrendAction);
     menu.exec(m_ui->table->viewport()->mapToGlobal(pos));
 }
 
