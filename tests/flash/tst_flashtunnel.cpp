@@ -146,6 +146,8 @@ private slots:
         m_update->setCurrentCanId(current);
         const qint64 before = framesIn();
         m_update->sendLogOnOff(false);
+        // Sent on the tunnel's thread: all of them in one SET, none left behind.
+        QTRY_COMPARE_WITH_TIMEOUT(m_update->pendingRequests(), 0, 10000);
         QCOMPARE(framesIn() - before, qint64(frames));
         for (const SimNode &n : m_nodes) {
             if (!n.bootLoader && n.base != current)
@@ -206,7 +208,7 @@ private slots:
         timer.start();
         m_update->programBitRate(125);
         // C8 and D4 00 7D go at once; the modules switch only with D0.
-        QCOMPARE(framesIn() - before, 2);
+        QTRY_COMPARE_WITH_TIMEOUT(framesIn() - before, 2, 3000);
         QCOMPARE(m_probe->getInt(SimProbe::node("BitRate", base)), 250);
         QTRY_COMPARE_WITH_TIMEOUT(framesIn() - before, qint64(3), 3000);
         QVERIFY2(timer.elapsed() >= 450, qPrintable(QString::number(timer.elapsed())));
