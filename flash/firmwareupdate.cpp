@@ -31,6 +31,16 @@ const int FirmwareUpdate::ModuleBases[ModuleBaseCount] = {
 int FirmwareUpdate::s_keepAliveCounter = 0;
 
 namespace {
+// What the tunnel's thread hands to the owner: a received frame, or the end of a receive pass.
+class TunnelEvent : public QEvent
+{
+public:
+    static constexpr QEvent::Type Type = QEvent::Type(QEvent::User + 614);
+    TunnelEvent(const CanFrame &received, bool ended) : QEvent(Type), frame(received), passEnded(ended) {}
+    const CanFrame frame;
+    const bool passEnded;
+};
+
 const int BaseSlots[FirmwareUpdate::ModuleBaseCount] = {0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4,
                                                         5, 5, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9};
 
@@ -61,8 +71,18 @@ FirmwareUpdate::FirmwareUpdate(QObject *parent) : QObject(parent)
     m_io = new TunnelIo;
     m_io->moveToThread(m_ioThread);
     connect(m_ioThread, &QThread::finished, m_io, &QObject::deleteLater);
-    connect(m_io, &TunnelIo::frameReceived, this, &FirmwareUpdate::frameFromTunnel, Qt::QueuedConnection);
-    connect(m_io, &TunnelIo::passEnded, this, &FirmwareUpdate::receivePassEnded, Qt::QueuedConnection);
+    // A received frame is ahead of the window's painting: the next request
+    // waits for its answer.
+    connect(
+        m_io, &TunnelIo::frameReceived, m_io,
+        [this](const CanFrame &frame) {
+            QCoreApplication::postEvent(this, new TunnelEvent(frame, false), Qt::HighEventPriority);
+        },
+        Qt::DirectConnection);
+    connect(
+        m_io, &TunnelIo::passEnded, m_io,
+        [this] { QCoreApplication::postEvent(this, new TunnelEvent(CanFrame(), true), Qt::HighEventPriority); },
+        Qt::DirectConnection);
     m_ioThread->start();
 }
 
@@ -78,6 +98,18 @@ FirmwareUpdate::~FirmwareUpdate()
     });
     m_ioThread->wait();
     cleanupSnmpSockets();
+}
+
+bool FirmwareUpdate::event(QEvent *event)
+{
+    if (event->type() != TunnelEvent::Type)
+        return QObject::event(event);
+    const auto *tunnel = static_cast<TunnelEvent *>(event);
+    if (tunnel->passEnded)
+        receivePassEnded();
+    else
+        frameFromTunnel(tunnel->frame);
+    return true;
 }
 
 void FirmwareUpdate::request(std::function<void(TunnelIo *)> job)
@@ -316,17 +348,17 @@ void FirmwareUpdate::timeout()
     }
 
     // One receive pass at a time; the frames come back one by one, each handled
-    // before the next is fetched. Answers that arrive as fast as lines are
-    // sent would keep one pass going for a whole run: after the budget the rest
-    // waits in the crate for the next tick, so the ticks' own work (time-outs,
-    // keep-alive) keeps its place in the tunnel.
+    // before the next is fetched, so answers sent in reply go out before the
+    // tunnel is read again. The pass runs on its thread until the tunnel is
+    // empty: the window is not held up meanwhile, and what the ticks send
+    // (time-outs, keep-alive) goes out between the frames of a pass.
     if (!m_receiving) {
         m_receiving = true;
-        request([budget = flashTimings().maxDrainMs](TunnelIo *io) { io->startPass(budget); });
+        request([](TunnelIo *io) { io->startPass(); });
     }
 }
 
-void FirmwareUpdate::frameFromTunnel(CanFrame frame)
+void FirmwareUpdate::frameFromTunnel(const CanFrame &frame)
 {
     handleReceivedFrame(frame);
     request([](TunnelIo *io) { io->receiveNext(); });

@@ -137,8 +137,11 @@ public slots:
     void resetAllModules();
     void sendPostFlash();
 
-private slots:
-    void frameFromTunnel(crateflash::CanFrame frame);
+protected:
+    bool event(QEvent *event) override;
+
+private:
+    void frameFromTunnel(const CanFrame &frame);
     void receivePassEnded();
 
 private:

@@ -35,11 +35,9 @@ void TunnelIo::flush()
     }
 }
 
-void TunnelIo::startPass(int budgetMs)
+void TunnelIo::startPass()
 {
-    m_budgetMs = budgetMs;
     m_passRunning = true;
-    m_pass.start();
     receiveNext();
 }
 
@@ -47,10 +45,6 @@ void TunnelIo::receiveNext()
 {
     if (!m_passRunning)
         return;
-    if (m_pass.elapsed() >= m_budgetMs) {
-        endPass();
-        return;
-    }
     CanFrame frame;
     if (receiveCanFrame(m_session, frame) > 0)
         emit frameReceived(frame);

@@ -10,7 +10,6 @@
 #include "objecttable.h"
 #include "snmpsession.h"
 
-#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 
@@ -33,21 +32,18 @@ public:
     // Throws away what the tunnel holds (at most 101 frames).
     void flush();
     // A receive pass: frameReceived for the first frame waiting, then one
-    // frame per receiveNext, until the tunnel is empty or the pass has taken
-    // budgetMs; then passEnded.
-    void startPass(int budgetMs);
+    // frame per receiveNext, until the tunnel is empty; then passEnded.
+    void startPass();
     void receiveNext();
 
 signals:
-    void frameReceived(crateflash::CanFrame frame);
+    void frameReceived(const crateflash::CanFrame &frame);
     void passEnded();
 
 private:
     void endPass();
 
     SnmpSessionHandle m_session = nullptr;
-    QElapsedTimer m_pass;
-    int m_budgetMs = 0;
     bool m_passRunning = false;
 };
 

@@ -42,6 +42,7 @@ struct Result {
     int ticks = 0;
     qint64 requests = 0;
     qint64 framesIn = 0;
+    int checksumErrors = 0;
     QList<qint64> lateness; // µs, per probe firing during the transfer
 };
 
@@ -163,6 +164,7 @@ Result run(const QString &hexFile, int lines, int delayMs)
     r.ticks = ticks;
     r.requests = requests;
     r.framesIn = frames;
+    r.checksumErrors = update->checksumErrors();
     if (quint32(probe.getInt(SimProbe::node("ImageChecksum", Base))) != HexGen::parse([&] {
             QFile f(hexFile);
             f.open(QIODevice::ReadOnly);
@@ -236,8 +238,9 @@ int main(int argc, char *argv[])
                     linesSent / r.transferS, 1000.0 * r.transferS / linesSent, r.transferS, r.ticks, r.requests,
                     double(r.requests) / linesSent,
                     r.transferS + (shippedStart + shippedFinish) / 1000.0);
-        std::printf("         frames into the tunnel %lld (%.2f per line); poll ticks %.1f%% of the transfer time\n",
-                    r.framesIn, double(r.framesIn) / linesSent,
+        std::printf("         frames into the tunnel %lld (%.2f per line), lines rejected %d; poll ticks %.1f%% of "
+                    "the transfer time\n",
+                    r.framesIn, double(r.framesIn) / linesSent, r.checksumErrors,
                     100.0 * r.ticks * t.pollIntervalMs / (1000.0 * r.transferS));
         std::printf("         %d ms probe in the window's thread: lateness p50 %.1f  p95 %.1f  p99 %.1f  max %.1f ms "
                     "(%lld firings)\n",
