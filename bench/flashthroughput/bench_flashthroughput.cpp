@@ -7,8 +7,10 @@
 // reported apart from the transfer.
 //
 //   bench_flashthroughput [--lines N] [--delay-ms D ...]   (or: [lines] [delay ...])
+//   bench_flashthroughput --waits ROUNDS   the protocol waits with the shipped timings
 
 #include "cratesimprocess.h"
+#include "eventmemory.h"
 #include "firmwareupdate.h"
 #include "flashtimings.h"
 #include "hexgen.h"
@@ -22,6 +24,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -178,6 +182,122 @@ Result run(const QString &hexFile, int lines, int delayMs)
     waitFor([&] { return !window.isVisible(); }, 5000);
     return r;
 }
+// The protocol waits as they come out, with the shipped timings: from Flash to
+// the first module's start (5000 ms), from the end of the compare pass to the
+// end of the module (7000 ms), from there to the next module's start
+// (10000 ms), and between two far-sector erases (4000 ms).
+int measureWaits(const QString &hexFile, int rounds)
+{
+    flashTimings() = FlashTimings();
+    struct Wait {
+        const char *name;
+        int nominalMs;
+        QList<qint64> measuredUs;
+    };
+    Wait waits[] = {{"before a module", flashTimings().batchStartDelayMs, {}},
+                    {"after post-flash", flashTimings().finishDelayMs, {}},
+                    {"to the next module", flashTimings().nextModuleDelayMs, {}},
+                    {"erase pacing", flashTimings().eraseSpacingNormalMs, {}}};
+    CrateSimProcess::Options options;
+    options.crateFile = QStringLiteral(VEXA_SOURCE_DIR "/tests/flash/twins.json");
+    CrateSimProcess sim(options);
+    if (!sim.start()) {
+        std::printf("cannot start cratesim: %s\n", qPrintable(sim.errorString()));
+        return 1;
+    }
+    TestEnv::setCrateAddress(sim.address());
+    if (!ObjectTable::instance().isTranslated() && !initialiseSnmp())
+        return 1;
+    SimProbe::loadSimulatorMibs();
+    SimProbe probe(sim.address());
+    const int modules = int(probe.nodes().size());
+    MainWindow window(QStringList{QStringLiteral("crateflash")});
+    window.show();
+    auto *table = window.findChild<QTableWidget *>(QStringLiteral("table"));
+    window.findChild<QPushButton *>(QStringLiteral("connect"))->click();
+    FirmwareUpdate *update = window.firmwareUpdate();
+    if (!waitFor([&] { return table->rowCount() == modules; }, 60000)) {
+        std::printf("scan did not list every module\n");
+        return 1;
+    }
+    window.findChild<QLineEdit *>(QStringLiteral("fileName"))->setText(hexFile);
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 mark = -1;       // ns: start of the wait under way
+    int pending = -1;       // index into waits
+    bool batchOver = false;
+    auto close = [&](int index) {
+        if (pending == index && mark >= 0)
+            waits[index].measuredUs << (clock.nsecsElapsed() - mark) / 1000;
+        pending = -1;
+    };
+    auto open = [&](int index) {
+        pending = index;
+        mark = clock.nsecsElapsed();
+    };
+    QObject::connect(update, &FirmwareUpdate::information, [&](const QString &text) {
+        if (text.startsWith(QStringLiteral("Transmission started"))) {
+            close(0);
+            close(2);
+        } else if (text.startsWith(QStringLiteral("Comparing finished"))) {
+            open(1);
+        } else if (text.startsWith(QStringLiteral("Firmware update completed"))) {
+            close(1);
+        }
+    });
+    QObject::connect(window.eventMemory(), &EventMemory::information, [&](const QString &text) {
+        if (text.startsWith(QStringLiteral("Clearing sn.")) && !text.endsWith(QStringLiteral("finished."))) {
+            close(3);
+            open(3);
+        }
+    });
+    auto *log = window.findChild<QPlainTextEdit *>(QStringLiteral("log"));
+    QObject::connect(log, &QPlainTextEdit::textChanged, [&] {
+        const QString last = log->document()->lastBlock().text();
+        if (last.startsWith(QStringLiteral("Preparing update for next module")) && pending != 2)
+            open(2);
+        else if (last.startsWith(QStringLiteral("Flashing completed for all")))
+            batchOver = true;
+    });
+    for (int round = 0; round < rounds; ++round) {
+        for (int row = 0; row < table->rowCount(); ++row)
+            if (window.cellText(row, MainWindow::DeviceColumn) == QLatin1String("E08F2"))
+                table->item(row, 0)->setCheckState(Qt::Checked);
+        batchOver = false;
+        auto *flash = window.findChild<QPushButton *>(QStringLiteral("flash"));
+        flash->click();
+        open(0);
+        if (!waitFor([&] { return batchOver; }, 120000)) {
+            std::printf("the batch did not end\n");
+            return 1;
+        }
+        window.eventMemory()->setCanId(Base);
+        window.eventMemory()->setSerial(QStringLiteral("8001"));
+        window.eventMemory()->setInternalMemory(false);
+        pending = -1;
+        bool cleared = false;
+        auto done = QObject::connect(window.eventMemory(), &EventMemory::clearingComplete, [&] { cleared = true; });
+        window.eventMemory()->clearSectors();
+        waitFor([&] { return cleared; }, 60000);
+        QObject::disconnect(done);
+    }
+    std::printf("protocol waits, %d rounds (ms; early: fired before the nominal time)\n", rounds);
+    std::printf("%-20s %8s %6s %10s %10s %10s\n", "wait", "nominal", "count", "min", "max", "earliest");
+    for (const Wait &w : waits) {
+        if (w.measuredUs.isEmpty()) {
+            std::printf("%-20s %8d %6d\n", w.name, w.nominalMs, 0);
+            continue;
+        }
+        const qint64 lo = *std::min_element(w.measuredUs.begin(), w.measuredUs.end());
+        const qint64 hi = *std::max_element(w.measuredUs.begin(), w.measuredUs.end());
+        std::printf("%-20s %8d %6lld %10.1f %10.1f %10.1f\n", w.name, w.nominalMs, qint64(w.measuredUs.size()),
+                    lo / 1000.0, hi / 1000.0, qMax<qint64>(0, w.nominalMs * 1000LL - lo) / 1000.0);
+    }
+    window.close();
+    waitFor([&] { return !window.isVisible(); }, 5000);
+    return 0;
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -188,8 +308,11 @@ int main(int argc, char *argv[])
     args.removeFirst();
     int lines = 3000;
     QList<int> delays;
+    int waitRounds = 0;
     for (int i = 0; i < args.size(); ++i) {
-        if (args.at(i) == QLatin1String("--lines") && i + 1 < args.size())
+        if (args.at(i) == QLatin1String("--waits") && i + 1 < args.size())
+            waitRounds = args.at(++i).toInt();
+        else if (args.at(i) == QLatin1String("--lines") && i + 1 < args.size())
             lines = args.at(++i).toInt();
         else if (args.at(i) == QLatin1String("--delay-ms") && i + 1 < args.size())
             delays << args.at(++i).toInt();
@@ -200,6 +323,18 @@ int main(int argc, char *argv[])
     }
     if (delays.isEmpty())
         delays = {0, 10};
+
+    if (waitRounds > 0) {
+        QTemporaryDir waitDir;
+        HexGen::Options small;
+        small.device = QStringLiteral("E08F2");
+        small.release = QStringLiteral("05.13");
+        small.dataLines = 20;
+        const QString image = waitDir.path() + QStringLiteral("/E08F2_0513.hex");
+        if (!HexGen::writeFile(image, small))
+            return 1;
+        return measureWaits(image, waitRounds);
+    }
 
     FlashTimings &t = flashTimings();
     const int shippedStart = t.batchStartDelayMs, shippedFinish = t.finishDelayMs;
