@@ -246,6 +246,8 @@ int measureWaits(const QString &hexFile, int rounds)
             close(1);
         }
     });
+    // The window arms the wait for the next module on the same signal.
+    QObject::connect(update, &FirmwareUpdate::updateFinished, [&] { open(2); });
     QObject::connect(window.eventMemory(), &EventMemory::information, [&](const QString &text) {
         if (text.startsWith(QStringLiteral("Clearing sn.")) && !text.endsWith(QStringLiteral("finished."))) {
             close(3);
@@ -255,9 +257,7 @@ int measureWaits(const QString &hexFile, int rounds)
     auto *log = window.findChild<QPlainTextEdit *>(QStringLiteral("log"));
     QObject::connect(log, &QPlainTextEdit::textChanged, [&] {
         const QString last = log->document()->lastBlock().text();
-        if (last.startsWith(QStringLiteral("Preparing update for next module")) && pending != 2)
-            open(2);
-        else if (last.startsWith(QStringLiteral("Flashing completed for all")))
+        if (last.startsWith(QStringLiteral("Flashing completed for all")))
             batchOver = true;
     });
     for (int round = 0; round < rounds; ++round) {
