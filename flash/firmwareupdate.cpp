@@ -91,7 +91,8 @@ FirmwareUpdate::~FirmwareUpdate()
     m_pollTimer.stop();
     // Frames queued before (the tunnel close of a Disconnect) still go out;
     // then the session closes and the thread ends.
-    disconnect(m_io, nullptr, this, nullptr);
+    // Frames still arriving are not handled any more.
+    disconnect(m_io, nullptr, nullptr, nullptr);
     request([](TunnelIo *io) {
         io->close();
         QThread::currentThread()->quit();

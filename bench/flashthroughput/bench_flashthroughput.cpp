@@ -8,6 +8,7 @@
 //
 //   bench_flashthroughput [--lines N] [--delay-ms D ...]   (or: [lines] [delay ...])
 //   bench_flashthroughput --waits ROUNDS   the protocol waits with the shipped timings
+//   --shot PREFIX: saves the window half-way through the write pass (PREFIX-<delay>ms.png)
 
 #include "cratesimprocess.h"
 #include "eventmemory.h"
@@ -68,6 +69,8 @@ double percentile(QList<qint64> sorted, double p)
     return sorted.at(index) / 1000.0;
 }
 
+QString shotFile; // --shot: the window half-way through the write pass, as a PNG
+
 Result run(const QString &hexFile, int lines, int delayMs)
 {
     Result r;
@@ -124,6 +127,16 @@ Result run(const QString &hexFile, int lines, int delayMs)
     });
     QObject::connect(update, &FirmwareUpdate::updateFinished, [&] { finished = true; });
     QObject::connect(update, &FirmwareUpdate::updateFailed, [&](int, const QString &m) { r.error = m; });
+    bool shot = false;
+    QObject::connect(update, &FirmwareUpdate::progress, &window, [&](int percent) {
+        if (shotFile.isEmpty() || shot || percent < 50 || writeEnd > 0)
+            return;
+        shot = true;
+        // Taken from the event loop, after the window has painted this progress.
+        QTimer::singleShot(50, &window, [&] {
+            window.grab().save(QStringLiteral("%1-%2ms.png").arg(shotFile).arg(delayMs));
+        });
+    });
 
     // The probe: how late a 10 ms timer of the window's thread fires while lines go out.
     QTimer probeTimer;
@@ -228,8 +241,9 @@ int measureWaits(const QString &hexFile, int rounds)
     int pending = -1;       // index into waits
     bool batchOver = false;
     auto close = [&](int index) {
-        if (pending == index && mark >= 0)
-            waits[index].measuredUs << (clock.nsecsElapsed() - mark) / 1000;
+        if (pending != index)
+            return;
+        waits[index].measuredUs << (clock.nsecsElapsed() - mark) / 1000;
         pending = -1;
     };
     auto open = [&](int index) {
@@ -312,6 +326,8 @@ int main(int argc, char *argv[])
     for (int i = 0; i < args.size(); ++i) {
         if (args.at(i) == QLatin1String("--waits") && i + 1 < args.size())
             waitRounds = args.at(++i).toInt();
+        else if (args.at(i) == QLatin1String("--shot") && i + 1 < args.size())
+            shotFile = args.at(++i);
         else if (args.at(i) == QLatin1String("--lines") && i + 1 < args.size())
             lines = args.at(++i).toInt();
         else if (args.at(i) == QLatin1String("--delay-ms") && i + 1 < args.size())
