@@ -89,9 +89,9 @@ FirmwareUpdate::FirmwareUpdate(QObject *parent) : QObject(parent)
 FirmwareUpdate::~FirmwareUpdate()
 {
     m_pollTimer.stop();
-    // Frames queued before (the tunnel close of a Disconnect) still go out;
-    // then the session closes and the thread ends.
-    // Frames still arriving are not handled any more.
+    // Frames still arriving are not handled any more, but frames queued
+    // before (the tunnel close of a Disconnect) still go out; then the
+    // session closes and the thread ends.
     disconnect(m_io, nullptr, nullptr, nullptr);
     request([](TunnelIo *io) {
         io->close();

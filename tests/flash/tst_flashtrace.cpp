@@ -25,10 +25,12 @@ const QByteArray PrepareFrame = "0x004 3 f4 15 e6";
 // One SET as the trace shows it: the frames it carried, in order.
 using SetGroup = QList<QByteArray>;
 
-// The frames to the bus from the first prepare-for-update on, grouped by SET.
-QList<SetGroup> setsOfRun(const QByteArray &trace)
+// The frames to the bus from the first prepare-for-update on, grouped by SET;
+// answered[i]: the module took a line (15 85 or 15 81) after SET i, before the next.
+QList<SetGroup> setsOfRun(const QByteArray &trace, QList<bool> *answered = nullptr)
 {
     QList<SetGroup> sets;
+    QList<bool> taken;
     bool started = false;
     bool markerSeen = false;
     for (const QByteArray &raw : trace.split('\n')) {
@@ -43,6 +45,12 @@ QList<SetGroup> setsOfRun(const QByteArray &trace)
                 sets << SetGroup();
             continue;
         }
+        if (started && rest.startsWith("< ") && !taken.isEmpty()) {
+            const QByteArray frame = rest.mid(2);
+            if (frame.startsWith(QByteArray("0x") + QByteArray::number(Base, 16) + " 2 15 8"))
+                taken.last() = true;
+            continue;
+        }
         if (!rest.startsWith("> "))
             continue;
         const QByteArray frame = rest.mid(2);
@@ -55,7 +63,11 @@ QList<SetGroup> setsOfRun(const QByteArray &trace)
         if (!markerSeen || sets.isEmpty())
             sets << SetGroup();
         sets.last() << frame;
+        while (taken.size() < sets.size())
+            taken << false;
     }
+    if (answered)
+        *answered = taken;
     return sets;
 }
 
@@ -81,6 +93,25 @@ bool isChunk(const QByteArray &frame)
 {
     return frame.startsWith(QByteArray("0x") + QByteArray::number(Base + 1, 16) + ' ')
            && frame.split(' ').value(2) == "15" && frame.split(' ').value(3) == "00";
+}
+
+// A SET the crate saw twice (the library sends a request again when its answer
+// is late) garbles the line; the module rejects it and the tool sends the line
+// again. Such repeats of a line nobody took are left out; returns how many.
+int dropRepeats(QList<SetGroup> &sets, const QList<bool> &answered)
+{
+    int dropped = 0;
+    QList<SetGroup> kept;
+    for (int i = 0; i < sets.size(); ++i) {
+        const bool line = !sets.at(i).isEmpty() && isChunk(sets.at(i).first());
+        if (line && i + 1 < sets.size() && sets.at(i + 1) == sets.at(i) && !answered.value(i)) {
+            ++dropped;
+            continue;
+        }
+        kept << sets.at(i);
+    }
+    sets = kept;
+    return dropped;
 }
 
 QString recordedTrace(const QString &name)
@@ -174,9 +205,13 @@ private slots:
 
         QFile expectedFile(recordedTrace(recorded));
         QList<SetGroup> sets;
+        int repeats = 0;
         auto readTrace = [&] {
             QFile f(traceFile);
-            sets = f.open(QIODevice::ReadOnly) ? setsOfRun(f.readAll()) : QList<SetGroup>();
+            QList<bool> answered;
+            sets = f.open(QIODevice::ReadOnly) ? setsOfRun(f.readAll(), &answered) : QList<SetGroup>();
+            if (!qEnvironmentVariableIsSet("VEXA_WRITE_FLASH_TRACE"))
+                repeats = dropRepeats(sets, answered);
             return framesOf(sets);
         };
         if (qEnvironmentVariableIsSet("VEXA_WRITE_FLASH_TRACE")) {
@@ -199,6 +234,8 @@ private slots:
                                                                      .arg(QString::fromLatin1(frames.at(i)),
                                                                           QString::fromLatin1(expected.at(i)))));
         QCOMPARE(frames.size(), expected.size());
+        if (repeats > 0)
+            qInfo("%d SETs repeated after a late answer left out", repeats);
 
         // A SET with a piece of a HEX line carries all of that line and nothing else.
         int lineSets = 0;

@@ -156,8 +156,10 @@ private slots:
         QVERIFY(QTest::qWaitFor(
             [&] {
                 sets = setsSince(offset);
-                return std::any_of(sets.begin(), sets.end(),
-                                   [&](const QList<QByteArray> &set) { return set.contains(frames.first()); });
+                // The simulator writes a SET's frames one by one: wait for all of them.
+                return std::any_of(sets.begin(), sets.end(), [&](const QList<QByteArray> &set) {
+                    return set.contains(frames.first()) && set.size() >= frames.size();
+                });
             },
             20000));
         const auto set = std::find_if(sets.begin(), sets.end(),
