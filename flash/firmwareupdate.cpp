@@ -76,6 +76,8 @@ FirmwareUpdate::FirmwareUpdate(QObject *parent) : QObject(parent)
     connect(
         m_io, &TunnelIo::frameReceived, m_io,
         [this](const CanFrame &frame) {
+            // Pending until handled: what the frame's handler sends is not queued yet.
+            ++m_pending;
             QCoreApplication::postEvent(this, new TunnelEvent(frame, false), Qt::HighEventPriority);
         },
         Qt::DirectConnection);
@@ -106,10 +108,12 @@ bool FirmwareUpdate::event(QEvent *event)
     if (event->type() != TunnelEvent::Type)
         return QObject::event(event);
     const auto *tunnel = static_cast<TunnelEvent *>(event);
-    if (tunnel->passEnded)
+    if (tunnel->passEnded) {
         receivePassEnded();
-    else
+    } else {
         frameFromTunnel(tunnel->frame);
+        --m_pending;
+    }
     return true;
 }
 

@@ -99,7 +99,8 @@ public:
     // Queues frames for one SET request (at most 512); returns how many were
     // queued, -1 (nothing queued) for more than 512.
     int transmit(const QList<CanFrame> &frames);
-    // Requests queued for the tunnel and not yet done (0: all sent and read).
+    // Requests queued for the tunnel and not yet done, received frames not yet
+    // handled included (0: all sent, and every frame fetched handled).
     int pendingRequests() const { return m_pending.load(); }
 
     QString host() const { return m_host; }
