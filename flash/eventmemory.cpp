@@ -154,8 +154,9 @@ void EventMemory::clearNextSector()
     m_address += m_step;
     if (m_address <= m_endAddress) {
         const FlashTimings &t = flashTimings();
-        QTimer::singleShot(m_internalMemory ? t.eraseSpacingInternalMs : t.eraseSpacingNormalMs, this,
-                           &EventMemory::clearNextSector);
+        // A sector erase must have ended before the next starts: never early.
+        QTimer::singleShot(m_internalMemory ? t.eraseSpacingInternalMs : t.eraseSpacingNormalMs, Qt::PreciseTimer,
+                           this, &EventMemory::clearNextSector);
     } else {
         emit information(tr("Clearing sn. %1 finished.").arg(m_serial));
         emit clearingComplete();

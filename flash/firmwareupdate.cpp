@@ -5,9 +5,10 @@
 #include "flashlogging.h"
 #include "flashtimings.h"
 #include "objecttable.h"
+#include "tunnelio.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QThread>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +31,16 @@ const int FirmwareUpdate::ModuleBases[ModuleBaseCount] = {
 int FirmwareUpdate::s_keepAliveCounter = 0;
 
 namespace {
+// What the tunnel's thread hands to the owner: a received frame, or the end of a receive pass.
+class TunnelEvent : public QEvent
+{
+public:
+    static constexpr QEvent::Type Type = QEvent::Type(QEvent::User + 614);
+    TunnelEvent(const CanFrame &received, bool ended) : QEvent(Type), frame(received), passEnded(ended) {}
+    const CanFrame frame;
+    const bool passEnded;
+};
+
 const int BaseSlots[FirmwareUpdate::ModuleBaseCount] = {0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4,
                                                         5, 5, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9};
 
@@ -54,14 +65,70 @@ FirmwareUpdate::FirmwareUpdate(QObject *parent) : QObject(parent)
     m_snmpStarted = ObjectTable::instance().isTranslated() || initialiseSnmp();
     m_pollTimer.setInterval(flashTimings().pollIntervalMs);
     connect(&m_pollTimer, &QTimer::timeout, this, &FirmwareUpdate::timeout);
+
+    m_ioThread = new QThread(this);
+    m_ioThread->setObjectName(QStringLiteral("crateflash tunnel"));
+    m_io = new TunnelIo;
+    m_io->moveToThread(m_ioThread);
+    connect(m_ioThread, &QThread::finished, m_io, &QObject::deleteLater);
+    // A received frame is ahead of the window's painting: the next request
+    // waits for its answer.
+    connect(
+        m_io, &TunnelIo::frameReceived, m_io,
+        [this](const CanFrame &frame) {
+            // Pending until handled: what the frame's handler sends is not queued yet.
+            ++m_pending;
+            QCoreApplication::postEvent(this, new TunnelEvent(frame, false), Qt::HighEventPriority);
+        },
+        Qt::DirectConnection);
+    connect(
+        m_io, &TunnelIo::passEnded, m_io,
+        [this] { QCoreApplication::postEvent(this, new TunnelEvent(CanFrame(), true), Qt::HighEventPriority); },
+        Qt::DirectConnection);
+    m_ioThread->start();
 }
 
 FirmwareUpdate::~FirmwareUpdate()
 {
     m_pollTimer.stop();
-    closeSession(m_session);
-    m_session = nullptr;
+    // Frames still arriving are not handled any more, but frames queued
+    // before (the tunnel close of a Disconnect) still go out; then the
+    // session closes and the thread ends.
+    disconnect(m_io, nullptr, nullptr, nullptr);
+    request([](TunnelIo *io) {
+        io->close();
+        QThread::currentThread()->quit();
+    });
+    m_ioThread->wait();
     cleanupSnmpSockets();
+}
+
+bool FirmwareUpdate::event(QEvent *event)
+{
+    if (event->type() != TunnelEvent::Type)
+        return QObject::event(event);
+    const auto *tunnel = static_cast<TunnelEvent *>(event);
+    if (tunnel->passEnded) {
+        receivePassEnded();
+    } else {
+        frameFromTunnel(tunnel->frame);
+        --m_pending;
+    }
+    return true;
+}
+
+void FirmwareUpdate::request(std::function<void(TunnelIo *)> job)
+{
+    ++m_pending;
+    TunnelIo *io = m_io;
+    std::atomic<int> *pending = &m_pending;
+    QMetaObject::invokeMethod(
+        m_io,
+        [io, pending, job = std::move(job)] {
+            job(io);
+            --*pending;
+        },
+        Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------- tunnel
@@ -69,22 +136,23 @@ FirmwareUpdate::~FirmwareUpdate()
 void FirmwareUpdate::open(const QString &host)
 {
     m_host = host;
-    // A later Connect replaces the session; the old one must not leak.
-    if (m_session)
-        closeSession(m_session);
-    m_session = openSession(host.toLatin1());
+    request([address = host.toLatin1()](TunnelIo *io) { io->open(address); });
     m_pollTimer.setInterval(flashTimings().pollIntervalMs);
     m_pollTimer.start();
 }
 
 void FirmwareUpdate::setMainSwitch(bool on)
 {
-    setIntegerObject(m_session, ObjectTable::instance().scalar(ObjectTable::SysMainSwitch), on ? 1 : 0);
+    request([object = ObjectTable::instance().scalar(ObjectTable::SysMainSwitch), on](TunnelIo *io) {
+        io->setInteger(object, on ? 1 : 0);
+    });
 }
 
 void FirmwareUpdate::setTunnelBitRate(int bitsPerSecond)
 {
-    setIntegerObject(m_session, ObjectTable::instance().scalar(ObjectTable::CanBitRateHv), bitsPerSecond);
+    request([object = ObjectTable::instance().scalar(ObjectTable::CanBitRateHv), bitsPerSecond](TunnelIo *io) {
+        io->setInteger(object, bitsPerSecond);
+    });
 }
 
 void FirmwareUpdate::announceTunnel(bool open)
@@ -92,25 +160,26 @@ void FirmwareUpdate::announceTunnel(bool open)
     sendFrame(CanFrame(TunnelId, QByteArray::fromHex(open ? "10010001" : "10010002")));
     if (open) {
         flushReceive();
-        QTimer::singleShot(flashTimings().logOffDelayMs, this, &FirmwareUpdate::sendLogOff);
+        QTimer::singleShot(flashTimings().logOffDelayMs, Qt::PreciseTimer, this, &FirmwareUpdate::sendLogOff);
     }
 }
 
 void FirmwareUpdate::flushReceive()
 {
-    CanFrame frame;
-    for (int i = 0; i < 101; ++i) {
-        if (receiveCanFrame(m_session, frame) <= 0)
-            break;
-    }
+    request([](TunnelIo *io) { io->flush(); });
 }
 
 int FirmwareUpdate::transmit(const QList<CanFrame> &frames)
 {
-    return transmitCanFrames(m_session, frames.constData(), int(frames.size()));
+    if (frames.size() > Snmp::MaxFramesPerRequest)
+        return -1;
+    if (frames.isEmpty())
+        return 0;
+    request([frames](TunnelIo *io) { io->transmit(frames); });
+    return int(frames.size());
 }
 
-void FirmwareUpdate::sendFrame(const CanFrame &frame) { transmitCanFrames(m_session, &frame, 1); }
+void FirmwareUpdate::sendFrame(const CanFrame &frame) { transmit({frame}); }
 
 void FirmwareUpdate::sendLogOnOff(bool on)
 {
@@ -144,9 +213,8 @@ void FirmwareUpdate::programBitRate(int kbitPerSecond)
     value[0] = char(0xD4);
     value[1] = char((kbitPerSecond >> 8) & 0xFF);
     value[2] = char(kbitPerSecond & 0xFF);
-    sendFrame(CanFrame(BroadcastId, QByteArray(1, char(0xC8))));
-    sendFrame(CanFrame(BroadcastId, value));
-    QTimer::singleShot(flashTimings().bitRateResetDelayMs, this, &FirmwareUpdate::resetAllModules);
+    transmit({CanFrame(BroadcastId, QByteArray(1, char(0xC8))), CanFrame(BroadcastId, value)});
+    QTimer::singleShot(flashTimings().bitRateResetDelayMs, Qt::PreciseTimer, this, &FirmwareUpdate::resetAllModules);
 }
 
 void FirmwareUpdate::resetAllModules() { sendFrame(CanFrame(BroadcastId, QByteArray(1, char(0xD0)))); }
@@ -284,47 +352,59 @@ void FirmwareUpdate::timeout()
         }
     }
 
-    // Answers that arrive as fast as lines are sent would keep one tick draining
-    // for a whole pass; after the budget the rest waits in the crate for the next
-    // tick, so the window stays responsive (progress, Pause).
-    QElapsedTimer drain;
-    drain.start();
-    CanFrame frame;
-    while (drain.elapsed() < flashTimings().maxDrainMs && receiveCanFrame(m_session, frame) > 0) {
-        const int index = findOrAddModule(frame.identifier());
-        if (m_state == MessageMonitor) {
-            QStringList bytes;
-            const QByteArray data = frame.data();
-            for (char byte : data)
-                bytes << QStringLiteral("%1").arg(quint8(byte), 2, 16, QLatin1Char('0'));
-            emit information(QStringLiteral("0x%1 %2 %3")
-                                 .arg(frame.identifier(), 3, 16, QLatin1Char('0'))
-                                 .arg(frame.length())
-                                 .arg(bytes.join(QLatin1Char(' '))));
-        } else if (m_state == FarMemoryRead && frame.byte(0) == 0x16) {
-            const quint32 address = quint32(frame.byte(1)) << 16 | quint32(frame.byte(2)) << 8 | frame.byte(3);
-            const QByteArray data(reinterpret_cast<const char *>(frame.record() + 6 + 4), 4);
-            emit farMemoryDataRead(address, data);
-        } else if (m_state == MemoryRead && frame.code() == 0x1403) {
-            handleMemoryAnswer(frame);
-        }
+    // One receive pass at a time; the frames come back one by one, each handled
+    // before the next is fetched, so answers sent in reply go out before the
+    // tunnel is read again. The pass runs on its thread until the tunnel is
+    // empty: the window is not held up meanwhile, and what the ticks send
+    // (time-outs, keep-alive) goes out between the frames of a pass.
+    if (!m_receiving) {
+        m_receiving = true;
+        request([](TunnelIo *io) { io->startPass(); });
+    }
+}
 
-        switch (m_state) {
-        case Scan:
-            handleScanFrame(index, frame);
-            break;
-        case FlashHandshake:
-        case CompareHandshake:
-            handleHandshakeFrame(frame);
-            break;
-        case Flashing:
-        case Comparing:
-            handleLineAnswer(frame);
-            break;
-        default:
-            break;
-        }
-        frame.clear();
+void FirmwareUpdate::frameFromTunnel(const CanFrame &frame)
+{
+    handleReceivedFrame(frame);
+    request([](TunnelIo *io) { io->receiveNext(); });
+}
+
+void FirmwareUpdate::receivePassEnded() { m_receiving = false; }
+
+void FirmwareUpdate::handleReceivedFrame(const CanFrame &frame)
+{
+    const int index = findOrAddModule(frame.identifier());
+    if (m_state == MessageMonitor) {
+        QStringList bytes;
+        const QByteArray data = frame.data();
+        for (char byte : data)
+            bytes << QStringLiteral("%1").arg(quint8(byte), 2, 16, QLatin1Char('0'));
+        emit information(QStringLiteral("0x%1 %2 %3")
+                             .arg(frame.identifier(), 3, 16, QLatin1Char('0'))
+                             .arg(frame.length())
+                             .arg(bytes.join(QLatin1Char(' '))));
+    } else if (m_state == FarMemoryRead && frame.byte(0) == 0x16) {
+        const quint32 address = quint32(frame.byte(1)) << 16 | quint32(frame.byte(2)) << 8 | frame.byte(3);
+        const QByteArray data(reinterpret_cast<const char *>(frame.record() + 6 + 4), 4);
+        emit farMemoryDataRead(address, data);
+    } else if (m_state == MemoryRead && frame.code() == 0x1403) {
+        handleMemoryAnswer(frame);
+    }
+
+    switch (m_state) {
+    case Scan:
+        handleScanFrame(index, frame);
+        break;
+    case FlashHandshake:
+    case CompareHandshake:
+        handleHandshakeFrame(frame);
+        break;
+    case Flashing:
+    case Comparing:
+        handleLineAnswer(frame);
+        break;
+    default:
+        break;
     }
 }
 
@@ -416,14 +496,16 @@ void FirmwareUpdate::handleHandshakeFrame(const CanFrame &frame)
     const int code = frame.code();
     if (m_state == FlashHandshake && code == 0x1581) {
         if (m_currentDevice == QLatin1String("T25X0")) {
-            QTimer::singleShot(flashTimings().tandemStartDelayMs, this, &FirmwareUpdate::startWriting);
+            QTimer::singleShot(flashTimings().tandemStartDelayMs, Qt::PreciseTimer, this,
+                               &FirmwareUpdate::startWriting);
         } else if (!m_compareMode) {
             m_state = StartWriting;
             sendBootCommand(m_currentCanId, 0x03);
         }
     } else if (m_state == FlashHandshake && code == 0x1599) {
         sendBootCommand(m_currentCanId, 0x00);
-        QTimer::singleShot(flashTimings().bootRetryStartDelayMs, this, &FirmwareUpdate::startWriting);
+        QTimer::singleShot(flashTimings().bootRetryStartDelayMs, Qt::PreciseTimer, this,
+                           &FirmwareUpdate::startWriting);
     } else if (m_state == CompareHandshake && code == 0x1581) {
         m_state = StartComparing;
         sendBootCommand(m_currentCanId, 0x04);
@@ -461,14 +543,17 @@ void FirmwareUpdate::sendHexLine()
             } else {
                 m_state = PostFlash;
                 sendBootCommand(m_currentCanId, 0x06);
-                QTimer::singleShot(flashTimings().secondPostFlashDelayMs, this, &FirmwareUpdate::sendPostFlash);
+                QTimer::singleShot(flashTimings().secondPostFlashDelayMs, Qt::PreciseTimer, this,
+                                   &FirmwareUpdate::sendPostFlash);
                 text = tr("Comparing finished.\nStarting PostFlash...");
                 code = 9;
             }
             m_ackCountdown = 0;
             emit information(text);
             emit status(code);
-            QTimer::singleShot(flashTimings().finishDelayMs, this, &FirmwareUpdate::emitUpdateFinished);
+            // Qt's default timer for waits of seconds may fire up to 5 % early.
+            QTimer::singleShot(flashTimings().finishDelayMs, Qt::PreciseTimer, this,
+                               &FirmwareUpdate::emitUpdateFinished);
             sendLogOnOff(true);
         } else {
             m_hexFile.seek(0);
@@ -510,9 +595,9 @@ QList<CanFrame> FirmwareUpdate::lineFrames(int base, const QByteArray &line)
 
 void FirmwareUpdate::transmitCurrentLine()
 {
-    // One request per chunk: the boot loader takes them one at a time.
-    for (const CanFrame &frame : lineFrames(m_currentCanId, m_currentLine))
-        sendFrame(frame);
+    // All chunks of the line in one request: the crate puts them on the bus in
+    // order, so the boot loader still takes them one at a time.
+    transmit(lineFrames(m_currentCanId, m_currentLine));
 }
 
 void FirmwareUpdate::handleLineAnswer(const CanFrame &frame)
@@ -644,8 +729,7 @@ void FirmwareUpdate::readMemory32(int base, quint16 address)
     first.append(char(address >> 8)).append(char(address & 0xFF));
     QByteArray second = QByteArray::fromHex("1403");
     second.append(char(high >> 8)).append(char(high & 0xFF));
-    sendFrame(CanFrame(base + 1, first));
-    sendFrame(CanFrame(base + 1, second));
+    transmit({CanFrame(base + 1, first), CanFrame(base + 1, second)});
 }
 
 void FirmwareUpdate::handleMemoryAnswer(const CanFrame &frame)

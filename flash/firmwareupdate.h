@@ -3,6 +3,9 @@
 // that drains received frames and hands them to the procedure owning the
 // tunnel (scan, firmware run, memory reads, message monitor), the module list
 // built by the scan, and every message the tool sends to the modules.
+// The requests themselves run on a thread of their own (TunnelIo), in the
+// order they are made here; every group of frames sent together (a HEX line,
+// the log-on to all modules) goes in one SET.
 
 #include "canframe.h"
 #include "module.h"
@@ -13,8 +16,13 @@
 #include <QObject>
 #include <QSet>
 #include <QTimer>
+#include <atomic>
+
+class QThread;
 
 namespace crateflash {
+
+class TunnelIo;
 
 class FirmwareUpdate : public QObject
 {
@@ -88,11 +96,14 @@ public:
     // More than eight bytes are refused (logged, nothing sent); returns whether sent.
     bool sendRawMessage(int base, bool read, const QByteArray &bytes);
 
-    // Sends frames in one request (at most 512); the result of transmitCanFrames.
+    // Queues frames for one SET request (at most 512); returns how many were
+    // queued, -1 (nothing queued) for more than 512.
     int transmit(const QList<CanFrame> &frames);
+    // Requests queued for the tunnel and not yet done, received frames not yet
+    // handled included (0: all sent, and every frame fetched handled).
+    int pendingRequests() const { return m_pending.load(); }
 
     QString host() const { return m_host; }
-    SnmpSessionHandle session() const { return m_session; }
     int state() const { return m_state; }
     const QList<Module> &modules() const { return m_modules; }
     int currentCanId() const { return m_currentCanId; }
@@ -127,8 +138,18 @@ public slots:
     void resetAllModules();
     void sendPostFlash();
 
+protected:
+    bool event(QEvent *event) override;
+
+private:
+    void frameFromTunnel(const CanFrame &frame);
+    void receivePassEnded();
+
 private:
     bool m_snmpStarted = false;
+    // Runs job on the I/O thread after every request queued before it.
+    void request(std::function<void(TunnelIo *)> job);
+    void handleReceivedFrame(const CanFrame &frame);
     void handleScanFrame(int index, const CanFrame &frame);
     void handleHandshakeFrame(const CanFrame &frame);
     void handleLineAnswer(const CanFrame &frame);
@@ -146,7 +167,10 @@ private:
     // Modules the scan found waiting in their boot loader (and sent boot command
     // 00): only these may be flashed without a hand-shake, once.
     QSet<int> m_waitingInBootLoader;
-    SnmpSessionHandle m_session = nullptr;
+    QThread *m_ioThread = nullptr;
+    TunnelIo *m_io = nullptr; // lives on m_ioThread
+    std::atomic<int> m_pending{0};
+    bool m_receiving = false; // a receive pass is under way
     QByteArray m_currentLine;
     bool m_resendFlag = false;
     QFile m_hexFile;

@@ -10,7 +10,6 @@ struct FlashTimings
     int pollIntervalMs = 25;          // tunnel poll
     int logOffDelayMs = 500;          // after the tunnel is opened
     int bitRateResetDelayMs = 500;    // reset all after a bit-rate change
-    int maxDrainMs = 200;             // longest a poll tick keeps draining the tunnel
     int keepAliveTicks = 100;         // log on to all other modules every 101st tick
     int answerTimeoutTicks = 200;     // 5 s for a line answer
     int tandemStartDelayMs = 1000;    // T25X0: start writing after the boot answer

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
@@ -101,8 +102,22 @@ void logLine(int priority, const char *format, ...)
     va_end(args);
     std::fprintf(stdout, "%s\n", buffer);
     std::fflush(stdout);
+    const QString line = QString::fromLocal8Bit(buffer);
+    QCoreApplication *app = QCoreApplication::instance();
+    if (app && QThread::currentThread() != app->thread()) {
+        // The tunnel's thread logs too; the sink (the window's log) is served
+        // on the application's thread only, with the sink set when it gets there.
+        QMetaObject::invokeMethod(
+            app,
+            [priority, line] {
+                if (logSink())
+                    logSink()(priority, line);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
     if (logSink())
-        logSink()(priority, QString::fromLocal8Bit(buffer));
+        logSink()(priority, line);
 }
 
 bool initialiseSnmp()

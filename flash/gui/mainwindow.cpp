@@ -475,7 +475,8 @@ void MainWindow::startBatch()
     m_ui->compare->setEnabled(false);
     m_ui->flash->setEnabled(false);
     m_firmwareUpdate->prepareModules();
-    QTimer::singleShot(flashTimings().batchStartDelayMs, this, &MainWindow::processNextModule);
+    // Waits of seconds: Qt's default timer for them may fire up to 5 % early.
+    QTimer::singleShot(flashTimings().batchStartDelayMs, Qt::PreciseTimer, this, &MainWindow::processNextModule);
 }
 
 void MainWindow::processNextModule()
@@ -532,7 +533,7 @@ void MainWindow::updateFinished()
         return;
     }
     appendLog(tr("Preparing update for next module..."));
-    QTimer::singleShot(flashTimings().nextModuleDelayMs, this, &MainWindow::processNextModule);
+    QTimer::singleShot(flashTimings().nextModuleDelayMs, Qt::PreciseTimer, this, &MainWindow::processNextModule);
 }
 
 void MainWindow::updateFailed(int failure, QString message)

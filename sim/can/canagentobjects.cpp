@@ -203,6 +203,7 @@ void CanAgentObjects::addTunnelObjects(QString *error, bool *ok)
     transmit->checkRequest = [bus](int count) {
         if (count > CanBus::MaxFramesPerRequest || bus->queuedCount() + count > CanBus::MaxQueued)
             return int(SNMP_ERR_RESOURCEUNAVAILABLE);
+        bus->beginTransmitRequest(count);
         return int(SNMP_ERR_NOERROR);
     };
     transmit->set = [bus](netsnmp_variable_list *vb) {

@@ -57,6 +57,10 @@ void CanBus::trace(const char *direction, const CanFrame &frame)
 void CanBus::transmit(const CanFrame &frame)
 {
     ++m_framesIn;
+    if (m_requestFrames > 0 && m_trace) {
+        m_trace->write(QStringLiteral("%1 SET %2\n").arg(m_now, 10).arg(m_requestFrames).toLatin1());
+        m_requestFrames = 0;
+    }
     trace(m_open || frame.id == TunnelId ? ">" : "> (closed)", frame);
     if (frame.id == TunnelId) {
         // 10 01 00 01 opens the tunnel, 10 01 00 02 closes it.

@@ -57,6 +57,9 @@ public:
     // Writes every frame in and out with its simulated time to a file
     // (CRATESIM_CAN_TRACE names it), for following a tool's conversation.
     void setTraceFile(const QString &path);
+    // A SET of the transmit object carrying count frames is about to be
+    // applied: the trace marks where its frames begin ("SET count").
+    void beginTransmitRequest(int count) { m_requestFrames = count; }
 
 private:
     void queue(CanModule &sender, const QList<CanModule::Answer> &answers);
@@ -72,6 +75,7 @@ private:
     std::deque<Pending> m_queue;
     quint64 m_sequence = 0;
     qint64 m_now = 0;
+    int m_requestFrames = 0;
     bool m_open = false;
     int m_bitRate = DefaultBitRate;
     bool m_powered = true;

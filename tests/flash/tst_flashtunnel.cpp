@@ -144,8 +144,12 @@ private slots:
         if (current < 0)
             current = m_nodes.first().base;
         m_update->setCurrentCanId(current);
+        // The requests go out on the tunnel's thread: the last case's log-on first.
+        QTRY_COMPARE_WITH_TIMEOUT(m_update->pendingRequests(), 0, 10000);
         const qint64 before = framesIn();
         m_update->sendLogOnOff(false);
+        // Sent on the tunnel's thread: all of them in one SET, none left behind.
+        QTRY_COMPARE_WITH_TIMEOUT(m_update->pendingRequests(), 0, 10000);
         QCOMPARE(framesIn() - before, qint64(frames));
         for (const SimNode &n : m_nodes) {
             if (!n.bootLoader && n.base != current)
@@ -161,6 +165,7 @@ private slots:
         m_update->setCurrentCanId(current);
         // A memory read hands the tunnel to another procedure: from now on the
         // poll sends the log-on keep-alive to the 26 other bases.
+        QTRY_COMPARE_WITH_TIMEOUT(m_update->pendingRequests(), 0, 10000);
         const qint64 before = framesIn();
         const int ticksBefore = m_update->pollTicks();
         m_update->readMemory16(m_nodes.first().base, 0x000e);
@@ -201,12 +206,13 @@ private slots:
         // Last case: afterwards the modules no longer hear the tunnel's 250 kbit/s.
         const int base = m_nodes.first().base;
         QCOMPARE(m_probe->getInt(SimProbe::node("BitRate", base)), 250);
+        QTRY_COMPARE_WITH_TIMEOUT(m_update->pendingRequests(), 0, 10000);
         const qint64 before = framesIn();
         QElapsedTimer timer;
         timer.start();
         m_update->programBitRate(125);
         // C8 and D4 00 7D go at once; the modules switch only with D0.
-        QCOMPARE(framesIn() - before, 2);
+        QTRY_COMPARE_WITH_TIMEOUT(framesIn() - before, 2, 3000);
         QCOMPARE(m_probe->getInt(SimProbe::node("BitRate", base)), 250);
         QTRY_COMPARE_WITH_TIMEOUT(framesIn() - before, qint64(3), 3000);
         QVERIFY2(timer.elapsed() >= 450, qPrintable(QString::number(timer.elapsed())));
