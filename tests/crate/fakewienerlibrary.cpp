@@ -2,6 +2,7 @@
 // a function answers from the fake crate state.
 #include "fakewienerlibrary.h"
 
+#include <QMutex>
 #include <QtGlobal>
 
 #include <algorithm>
@@ -12,6 +13,8 @@ namespace FakeWiener {
 namespace {
 
 State S;
+// A script thread calls the fake while the test reads the calls so far.
+QMutex callsMutex;
 char fakeHandleTarget;
 void *const fakeHandle = &fakeHandleTarget;
 
@@ -37,6 +40,7 @@ template <typename... A>
 void record(const char *name, A... args)
 {
     QStringList texts{argText(args)...};
+    QMutexLocker lock(&callsMutex);
     S.calls << QString::fromLatin1(name) + QLatin1Char('(') + texts.join(QLatin1Char(',')) + QLatin1Char(')');
 }
 
@@ -692,7 +696,11 @@ SnmpDoubleRecord * fake_getMultipleOutputConfigMaxCurrents(HSNMP session, int st
 
 State &state() { return S; }
 
-void reset() { S = State(); }
+void reset()
+{
+    QMutexLocker lock(&callsMutex);
+    S = State();
+}
 
 WienerSnmpFunctions functions()
 {
@@ -788,6 +796,7 @@ WienerSnmpFunctions functions()
 
 QStringList calls(const QStringList &namePrefixes)
 {
+    QMutexLocker lock(&callsMutex);
     if (namePrefixes.isEmpty())
         return S.calls;
     QStringList result;
@@ -800,6 +809,10 @@ QStringList calls(const QStringList &namePrefixes)
     return result;
 }
 
-void clearCalls() { S.calls.clear(); }
+void clearCalls()
+{
+    QMutexLocker lock(&callsMutex);
+    S.calls.clear();
+}
 
 } // namespace FakeWiener

@@ -27,9 +27,20 @@ public:
     static int seconds(int fallback)
     {
         bool ok = false;
+        (void)longRunsAllowed; // makes sure it is there
         const int s = qEnvironmentVariableIntValue("VEXA_FUZZ_SECONDS", &ok);
         return ok && s > 0 ? s : fallback;
     }
+
+    // A long run outlasts QtTest's limit of five minutes per test function;
+    // the limit is read when the test starts, so it is raised before main.
+    static inline const bool longRunsAllowed = [] {
+        bool ok = false;
+        const int s = qEnvironmentVariableIntValue("VEXA_FUZZ_SECONDS", &ok);
+        if (ok && s > 0 && !qEnvironmentVariableIsSet("QTEST_FUNCTION_TIMEOUT"))
+            qputenv("QTEST_FUNCTION_TIMEOUT", QByteArray::number((qint64(s) * 2 + 300) * 1000));
+        return true;
+    }();
 
 private:
     QByteArray once(QByteArray d)
