@@ -157,9 +157,12 @@ private slots:
 
         QSignalSpy off(session.get(), &CrateSession::cratePoweredOff);
         session->setCratePowerOn(crate + 1, false); // no such crate: nothing happens
+        // Requests run on the crate thread; a job behind them marks their end.
+        session->runAndWait([] {});
         QCOMPARE(FakeWiener::state().mainSwitch, 1);
         QCOMPARE(off.size(), 0);
         session->setCratePowerOn(crate, false);
+        session->runAndWait([] {});
         QCOMPARE(FakeWiener::state().mainSwitch, 0);
         QCOMPARE(off.size(), 1);
         QVERIFY(session->modules().isEmpty());
@@ -170,6 +173,7 @@ private slots:
         QSignalSpy scheduled(session.get(), &CrateSession::reconnectScheduled);
         QSignalSpy reconnect(session.get(), &CrateSession::reconnectRequested);
         session->setCratePowerOn(crate, true);
+        session->runAndWait([] {});
         QCOMPARE(FakeWiener::state().mainSwitch, 1);
         QCOMPARE(scheduled.size(), 1);
         QCOMPARE(scheduled.at(0).at(0).toInt(), 15);
