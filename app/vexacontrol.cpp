@@ -115,6 +115,8 @@ VexaControl::VexaControl(CrateSession::ControllerFactory factory, QWidget *paren
 
     m_fanSpeedBar = new QProgressBar(this);
     m_fanSpeedBar->setObjectName(QStringLiteral("fanSpeedBar"));
+    // Before the connection: the first fan speed comes with it.
+    m_fanSpeedBar->setMaximum(kFanSpeedMaximum);
     m_fanSpeedBar->hide();
     m_statusLabel1 = new QLabel(this);
     m_statusLabel1->setObjectName(QStringLiteral("statusLabel1"));
@@ -305,7 +307,8 @@ QString VexaControl::lockedCrateAddress()
         store->sync();
     }
     AddressLocker locker;
-    if (locker.lock(address))
+    // A reconnect keeps the lock this program already holds.
+    if (locker.lock(address) || locker.holder(address) == QCoreApplication::applicationPid())
         return address;
 
     IpV4InputDialog dialog(this);

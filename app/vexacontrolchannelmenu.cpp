@@ -30,31 +30,36 @@
 // ---------------------------------------------------------------- channel commands
 //
 // A command takes the channels from the table first and hands the writes to
-// the crate thread (runOnCurrent); the module it meant is written only while
-// it still belongs to the same connection.
+// the crate thread (runOnCurrent). A prompt runs its own event loop, in which
+// a pending reconnect may replace every module: the module the command began
+// with is written only while it belongs to the same connection.
 
 void VexaControl::on_actionSetChannelVoltage_triggered()
 {
+    BaseModule *module = currentModule();
+    const int generation = m_session->generation();
     double value = 0.0;
-    if (!currentModule() || !askVoltage(ScopeChannels, &value))
+    if (!module || !askVoltage(ScopeChannels, &value))
         return;
     const QList<int> channels = selectedChannels();
-    runOnCurrent([channels, value](BaseModule *module) {
+    m_session->postModules({module}, [channels, value](BaseModule *m) {
         for (int channel : channels)
-            module->setChannelVoltageSet(channel, float(value));
-    });
+            m->setChannelVoltageSet(channel, float(value));
+    }, false, generation);
 }
 
 void VexaControl::on_actionSetChannelCurrent_triggered()
 {
+    BaseModule *module = currentModule();
+    const int generation = m_session->generation();
     double value = 0.0;
-    if (!currentModule() || !askCurrent(ScopeChannels, &value))
+    if (!module || !askCurrent(ScopeChannels, &value))
         return;
     const QList<int> channels = selectedChannels();
-    runOnCurrent([channels, value](BaseModule *module) {
+    m_session->postModules({module}, [channels, value](BaseModule *m) {
         for (int channel : channels)
-            module->setChannelCurrentSet(channel, float(value));
-    });
+            m->setChannelCurrentSet(channel, float(value));
+    }, false, generation);
 }
 
 void VexaControl::on_actionSetChannelOn_triggered()

@@ -89,8 +89,8 @@ CrateSession::CrateSession(ControllerFactory factory, QObject *parent)
     connect(m_autoCycler, &AutoCycler::log, this, &CrateSession::autoTimerControlLog);
     connect(m_autoCycler, &AutoCycler::failed, this, [this](const QString &message) {
         m_autoTimer->stop();
-        emit autoTimerControlLog(message);
-        emit autoTimerStopped();
+        send(&CrateSession::autoTimerControlLog, message);
+        send(&CrateSession::autoTimerStopped);
     });
 }
 
@@ -139,7 +139,28 @@ void CrateSession::post(Job job, bool urgent)
         QCoreApplication::postEvent(m_worker, new QEvent(CrateWorker::UrgentEvent), Qt::HighEventPriority);
         return;
     }
-    QMetaObject::invokeMethod(m_worker, std::move(job), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_worker,
+        [this, job = std::move(job)] {
+            job();
+            flushOutbox();
+        },
+        Qt::QueuedConnection);
+}
+
+void CrateSession::flushOutbox()
+{
+    if (m_outbox.isEmpty())
+        return;
+    QList<Job> batch;
+    batch.swap(m_outbox);
+    QMetaObject::invokeMethod(
+        this,
+        [batch = std::move(batch)] {
+            for (const Job &emission : batch)
+                emission();
+        },
+        Qt::QueuedConnection);
 }
 
 void CrateSession::post(Job job, QObject *context, Job done)
@@ -147,21 +168,19 @@ void CrateSession::post(Job job, QObject *context, Job done)
     QPointer<QObject> target(context);
     post([this, job = std::move(job), target, done = std::move(done)] {
         job();
-        // Back on the receiver's thread, queued behind what the job emitted.
-        QMetaObject::invokeMethod(
-            this,
-            [target, done] {
-                if (target)
-                    done();
-            },
-            Qt::QueuedConnection);
+        // On the GUI thread, behind what the job sent.
+        m_outbox.append([target, done] {
+            if (target)
+                done();
+        });
     });
 }
 
 void CrateSession::postModules(const QList<BaseModule *> &modules, std::function<void(BaseModule *)> command,
-                               bool urgent)
+                               bool urgent, int generation)
 {
-    const int generation = m_guiGeneration;
+    if (generation < 0)
+        generation = m_guiGeneration;
     post(
         [this, modules, command = std::move(command), generation] {
             if (generation != m_generation.load())
@@ -220,11 +239,14 @@ void CrateSession::runAndWait(const Job &job)
         finished = true;
         condition.wakeAll();
     });
-    QMutexLocker lock(&mutex);
-    while (!finished)
-        condition.wait(&mutex);
-    // What the job handed to the GUI thread (modules let go) is taken up here.
-    collectGarbage();
+    {
+        QMutexLocker lock(&mutex);
+        while (!finished)
+            condition.wait(&mutex);
+    }
+    // What the job sent (its signals, the modules it let go) is delivered
+    // before this returns, as if it had run here.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 void CrateSession::yieldToUrgent()
@@ -247,8 +269,12 @@ void CrateSession::runUrgentJobs()
         }
         if (jobs.isEmpty())
             break;
-        for (const Job &job : std::as_const(jobs))
+        // What the interrupted job sent so far goes first, then the urgent one's.
+        flushOutbox();
+        for (const Job &job : std::as_const(jobs)) {
             job();
+            flushOutbox();
+        }
     }
     m_inUrgent = false;
 }
@@ -264,6 +290,7 @@ bool CrateSession::askGuiThread(QObject *context, std::function<bool()> question
         bool value = false;
     };
     auto answer = std::make_shared<Answer>();
+    flushOutbox();
     QMetaObject::invokeMethod(
         context,
         [answer, question = std::move(question)] {
@@ -377,7 +404,7 @@ void CrateSession::deleteModulesAndCrates()
 {
     // Only with the crate thread gone (destructor).
     if (!m_modules.isEmpty())
-        emit modulesAboutToBeDeleted();
+        send(&CrateSession::modulesAboutToBeDeleted);
     qDeleteAll(m_modules);
     m_modules.clear();
     for (BaseCrate *crate : std::as_const(m_crates))
@@ -413,8 +440,9 @@ void CrateSession::dropModules(bool withController)
     ++m_generation;
     m_channelRows = 0;
     m_workerModuleIndex = 0;
+    // Behind everything sent before that still names the modules.
     if (gone)
-        QMetaObject::invokeMethod(this, [this] { collectGarbage(); }, Qt::QueuedConnection);
+        m_outbox.append([this] { collectGarbage(); });
 }
 
 void CrateSession::collectGarbage()
@@ -429,7 +457,7 @@ void CrateSession::collectGarbage()
         controllers.swap(m_garbageControllers);
     }
     if (!modules.isEmpty())
-        emit modulesAboutToBeDeleted();
+        send(&CrateSession::modulesAboutToBeDeleted);
     // Modules and crates before the controller they call.
     qDeleteAll(modules);
     qDeleteAll(crates);
@@ -467,7 +495,7 @@ bool CrateSession::workerConnect(const QString &address)
     }
     auto *snmpController = qobject_cast<SnmpController *>(m_controller);
     if (snmpController && !snmpController->isBound()) {
-        emit fatalError(snmpController->errorText());
+        send(&CrateSession::fatalError, snmpController->errorText());
         return false;
     }
     if (!m_controller || !m_controller->connectTo(address))
@@ -486,7 +514,7 @@ bool CrateSession::workerConnect(const QString &address)
     }
     m_workerModuleIndex = 0;
     if (found.crate)
-        emit updateCrateFanSpeed(found.crate->serialNumber(), found.crate->fanSpeed());
+        send(&CrateSession::updateCrateFanSpeed, found.crate->serialNumber(), found.crate->fanSpeed());
     return true;
 }
 
@@ -516,7 +544,7 @@ void CrateSession::startConnect(const QString &address)
              collectGarbage();
              if (*connected && !m_shutDown)
                  m_refreshTimer->start();
-             emit connectFinished(*connected, address);
+             send(&CrateSession::connectFinished, *connected, address);
          });
 }
 
@@ -547,7 +575,7 @@ void CrateSession::workerSetCurrentModule(int index)
         setUpCurrentModule(module);
     m_moduleRefreshPending = true;
     m_channelAnnounced = false;
-    emit currentModuleChanged(module->serialNumber());
+    send(&CrateSession::currentModuleChanged, module->serialNumber());
 }
 
 void CrateSession::setCurrentChannel(int channel)
@@ -559,7 +587,7 @@ void CrateSession::setCurrentChannel(int channel)
             return;
         m_workerChannel = channel;
         m_channelAnnounced = true;
-        emit currentChannelChanged(module->serialNumber(), channel);
+        send(&CrateSession::currentChannelChanged, module->serialNumber(), channel);
     });
 }
 
@@ -624,13 +652,13 @@ void CrateSession::updateModuleConnectionStates()
         BaseModule *module = m_modules.at(index);
         ModuleConnectionState state = module->connectionState();
         if (state == ModuleConnectionState::Unknown) {
-            emit moduleStateTextChanged(index, tr("Connecting..."));
+            send(&CrateSession::moduleStateTextChanged, index, tr("Connecting..."));
             state = ModuleConnectionState::NotConnected;
         }
         if (state == ModuleConnectionState::NotConnected) {
             if (moduleAnswers(module)) {
                 const int serial = module->serialNumber();
-                emit moduleStateTextChanged(index, serial ? QString::number(serial) : module->firmwareName());
+                send(&CrateSession::moduleStateTextChanged, index, serial ? QString::number(serial) : module->firmwareName());
                 module->setConnectionState(ModuleConnectionState::Connecting);
                 module->channelVoltageNominal(0);
                 module->channelCurrentNominal(0);
@@ -639,7 +667,7 @@ void CrateSession::updateModuleConnectionStates()
                 module->setConnectionState(ModuleConnectionState::NotConnected);
             }
         } else if (!moduleAnswers(module)) {
-            emit moduleStateTextChanged(index, tr("Not connected"));
+            send(&CrateSession::moduleStateTextChanged, index, tr("Not connected"));
             module->setConnectionState(ModuleConnectionState::NotConnected);
         }
     }
@@ -685,7 +713,7 @@ void CrateSession::refreshCrateData()
     m_crateRefreshCounter = 0;
 
     const QString message = m_controller->connectionMessage();
-    emit crateStateRefreshed(message, m_controller->isLiveInsertion());
+    send(&CrateSession::crateStateRefreshed, message, m_controller->isLiveInsertion());
 
     updateModuleConnectionStates();
 
@@ -693,17 +721,17 @@ void CrateSession::refreshCrateData()
         for (BaseCrate *crate : std::as_const(m_crates)) {
             yieldToUrgent();
             const int serial = crate->serialNumber();
-            emit updateCrateAddress(serial, crate->address());
-            emit updateCrateFirmwareRelease(serial, crate->firmwareRelease());
-            emit updateCrateSupply5V(serial, crate->supply5V());
-            emit updateCrateSupply24V(serial, crate->supply24V());
-            emit updateCrateBattery24V(serial, crate->battery24V());
-            emit updateCrateTemperatureBackPlane(serial, crate->temperatureBackPlane());
-            emit updateCrateTemperaturePowerSupply(serial, crate->temperaturePowerSupply());
-            emit updateCrateFanSpeed(serial, crate->fanSpeed());
-            emit updateCrateStatus(serial, crate->status());
-            emit updateCrateEventStatus(serial, crate->eventStatus());
-            emit updateCratePowerOn(serial, crate->powerOn());
+            send(&CrateSession::updateCrateAddress, serial, crate->address());
+            send(&CrateSession::updateCrateFirmwareRelease, serial, crate->firmwareRelease());
+            send(&CrateSession::updateCrateSupply5V, serial, crate->supply5V());
+            send(&CrateSession::updateCrateSupply24V, serial, crate->supply24V());
+            send(&CrateSession::updateCrateBattery24V, serial, crate->battery24V());
+            send(&CrateSession::updateCrateTemperatureBackPlane, serial, crate->temperatureBackPlane());
+            send(&CrateSession::updateCrateTemperaturePowerSupply, serial, crate->temperaturePowerSupply());
+            send(&CrateSession::updateCrateFanSpeed, serial, crate->fanSpeed());
+            send(&CrateSession::updateCrateStatus, serial, crate->status());
+            send(&CrateSession::updateCrateEventStatus, serial, crate->eventStatus());
+            send(&CrateSession::updateCratePowerOn, serial, crate->powerOn());
         }
     }
 }
@@ -711,7 +739,7 @@ void CrateSession::refreshCrateData()
 void CrateSession::setUpCurrentModule(BaseModule *module)
 {
     const int serial = module->serialNumber();
-    emit updateModuleFirmwareName(serial, module->firmwareName());
+    send(&CrateSession::updateModuleFirmwareName, serial, module->firmwareName());
     const int channels = module->channelNumber();
     // The nominal values the window's table shows, read as the window read them.
     QVector<float> voltage(channels), current(channels);
@@ -728,11 +756,11 @@ void CrateSession::setUpCurrentModule(BaseModule *module)
         }
     }
     // The window fills its labels and the table's rows and nominal values.
-    emit currentModuleSetUp(module);
+    send(&CrateSession::currentModuleSetUp, module);
     m_channelRows = channels;
     for (int channel = 0; channel < channels; ++channel) {
-        emit updateChannelVoltageUnit(serial, channel, module->voltageUnit(channel));
-        emit updateChannelCurrentUnit(serial, channel, module->currentUnit(channel));
+        send(&CrateSession::updateChannelVoltageUnit, serial, channel, module->voltageUnit(channel));
+        send(&CrateSession::updateChannelCurrentUnit, serial, channel, module->currentUnit(channel));
     }
 }
 
@@ -752,40 +780,40 @@ void CrateSession::refreshChannels(BaseModule *module)
         ChannelReading reading;
         yieldToUrgent();
         reading.control = module->channelControl(channel);
-        emit updateChannelControl(serial, channel, reading.control);
+        send(&CrateSession::updateChannelControl, serial, channel, reading.control);
         yieldToUrgent();
         reading.status = module->channelStatus(channel);
-        emit updateChannelStatus(serial, channel, reading.status);
+        send(&CrateSession::updateChannelStatus, serial, channel, reading.status);
 
         const QString vunit = module->voltageUnit(channel);
         const QString iunit = module->currentUnit(channel);
         yieldToUrgent();
         reading.voltageSet = module->channelVoltageSet(channel);
-        emit updateChannelVoltage(serial, channel, reading.voltageSet, vunit);
+        send(&CrateSession::updateChannelVoltage, serial, channel, reading.voltageSet, vunit);
         yieldToUrgent();
         reading.currentSet = module->channelCurrentSet(channel);
-        emit updateChannelCurrent(serial, channel, reading.currentSet, iunit);
+        send(&CrateSession::updateChannelCurrent, serial, channel, reading.currentSet, iunit);
 
         yieldToUrgent();
         const float vmeas = module->channelVoltageMeasure(channel);
         reading.voltageMeasure = module->userVoltageToSiVoltage(vmeas);
         reading.voltageMeasureText = module->formatVoltage(reading.voltageMeasure);
-        emit updateChannelVoltageMeasure(serial, channel, reading.voltageMeasureText, vunit);
-        emit updateChannelVoltageMeasure(serial, channel, reading.voltageMeasure, QStringLiteral("V"));
+        send(qOverload<int, int, QString, QString>(&CrateSession::updateChannelVoltageMeasure), serial, channel, reading.voltageMeasureText, vunit);
+        send(qOverload<int, int, float, QString>(&CrateSession::updateChannelVoltageMeasure), serial, channel, reading.voltageMeasure, QStringLiteral("V"));
 
         yieldToUrgent();
         reading.currentMeasure = module->channelCurrentMeasure(channel);
         reading.lowCurrentRange = reading.status.isLCR();
         const QString imeasText = reading.lowCurrentRange ? module->formatLowCurrent(reading.currentMeasure)
                                                           : module->formatCurrent(reading.currentMeasure);
-        emit updateChannelCurrentMeasure(serial, channel, imeasText,
+        send(qOverload<int, int, QString, QString>(&CrateSession::updateChannelCurrentMeasure), serial, channel, imeasText,
                                          reading.lowCurrentRange ? module->lowCurrentUnit(channel) : iunit);
-        emit updateChannelCurrentMeasure(serial, channel, reading.currentMeasure, QStringLiteral("A"));
+        send(qOverload<int, int, float, QString>(&CrateSession::updateChannelCurrentMeasure), serial, channel, reading.currentMeasure, QStringLiteral("A"));
 
         const ChannelEventStatus eventStatus = module->channelEventStatus(channel);
         const ChannelEventMask eventMask = module->channelEventMask(channel);
-        emit updateChannelEventStatus(serial, channel, eventStatus);
-        emit updateChannelEventMask(serial, channel, eventMask);
+        send(&CrateSession::updateChannelEventStatus, serial, channel, eventStatus);
+        send(&CrateSession::updateChannelEventMask, serial, channel, eventMask);
 
         yieldToUrgent();
         reading.delayedTrip = module->channelDelayedTripEnabled(channel);
@@ -795,7 +823,7 @@ void CrateSession::refreshChannels(BaseModule *module)
         values.channelStatus[channel] = reading.status;
         values.channelEventStatus[channel] = eventStatus;
         values.channelEventMask[channel] = eventMask;
-        emit currentChannelRead(module, channel, reading);
+        send(&CrateSession::currentChannelRead, module, channel, reading);
     }
     // The current channel's rates of a low-voltage module, for its status panel.
     const int current = m_workerChannel;
@@ -820,7 +848,7 @@ void CrateSession::refreshChannels(BaseModule *module)
             stored.channelVoltageFallRate = values.channelVoltageFallRate;
         }
     }
-    emit currentChannelsRead(module);
+    send(&CrateSession::currentChannelsRead, module);
 }
 
 // GUI thread: the timer's tick. A refresh still running (a slow crate) lets
@@ -865,7 +893,7 @@ void CrateSession::workerRefreshChannelTable()
     if (module) {
         bool readChannels = true;
         const ModuleConnectionState state = module->connectionState();
-        emit currentModuleConnectionSeen(state);
+        send(&CrateSession::currentModuleConnectionSeen, state);
         switch (state) {
         case ModuleConnectionState::Unknown:
             break;
@@ -889,7 +917,7 @@ void CrateSession::workerRefreshChannelTable()
             refreshChannels(module);
             if (m_specialReports) {
                 yieldToUrgent();
-                emit updateModuleSpecialControlStatus(module->serialNumber(), module->specialControlCommand(),
+                send(&CrateSession::updateModuleSpecialControlStatus, module->serialNumber(), module->specialControlCommand(),
                                                       module->specialControlStatus());
             }
         }
@@ -929,36 +957,36 @@ void CrateSession::workerRefreshModule(BaseModule *module, int generation, int f
     if (fromChannel == 0) {
         yieldToUrgent();
         reading.temperature = module->temperature(0);
-        emit updateModuleTemperature(serial, 0, reading.temperature);
+        send(&CrateSession::updateModuleTemperature, serial, 0, reading.temperature);
         yieldToUrgent();
         reading.supplyP5 = module->supplyP5();
         yieldToUrgent();
         reading.supplyP12 = module->supplyP12();
         reading.supplyN12 = module->supplyN12();
-        emit updateModuleSupplyP5(serial, reading.supplyP5);
-        emit updateModuleSupplyP12(serial, reading.supplyP12);
-        emit updateModuleSupplyN12(serial, reading.supplyN12);
+        send(&CrateSession::updateModuleSupplyP5, serial, reading.supplyP5);
+        send(&CrateSession::updateModuleSupplyP12, serial, reading.supplyP12);
+        send(&CrateSession::updateModuleSupplyN12, serial, reading.supplyN12);
         yieldToUrgent();
         reading.voltageLimit = module->voltageLimit();
         yieldToUrgent();
         reading.currentLimit = module->currentLimit();
-        emit updateModuleVoltageHardwareLimit(serial, reading.voltageLimit);
-        emit updateModuleCurrentHardwareLimit(serial, reading.currentLimit);
+        send(&CrateSession::updateModuleVoltageHardwareLimit, serial, reading.voltageLimit);
+        send(&CrateSession::updateModuleCurrentHardwareLimit, serial, reading.currentLimit);
         yieldToUrgent();
         reading.status = module->status();
         yieldToUrgent();
         reading.eventStatus = module->eventStatus();
-        emit updateModuleStatus(serial, reading.status);
-        emit updateModuleEventStatus(serial, reading.eventStatus);
+        send(&CrateSession::updateModuleStatus, serial, reading.status);
+        send(&CrateSession::updateModuleEventStatus, serial, reading.eventStatus);
         if (feedWanted(ModuleWordsFeed)) {
             yieldToUrgent();
-            emit updateModuleControl(serial, module->control());
-            emit updateModuleEventMask(serial, module->eventMask());
-            emit updateModuleRestartTime(serial, module->restartTime());
-            emit updateModuleEventChannelStatus(serial, module->eventChannelStatus());
-            emit updateModuleEventChannelMask(serial, module->eventChannelMask());
-            emit updateModuleEventGroupStatus(serial, module->eventGroupStatus());
-            emit updateModuleEventGroupMask(serial, module->eventGroupMask());
+            send(&CrateSession::updateModuleControl, serial, module->control());
+            send(&CrateSession::updateModuleEventMask, serial, module->eventMask());
+            send(&CrateSession::updateModuleRestartTime, serial, module->restartTime());
+            send(&CrateSession::updateModuleEventChannelStatus, serial, module->eventChannelStatus());
+            send(&CrateSession::updateModuleEventChannelMask, serial, module->eventChannelMask());
+            send(&CrateSession::updateModuleEventGroupStatus, serial, module->eventGroupStatus());
+            send(&CrateSession::updateModuleEventGroupMask, serial, module->eventGroupMask());
         }
     }
     const int rows = m_channelRows;
@@ -967,11 +995,11 @@ void CrateSession::workerRefreshModule(BaseModule *module, int generation, int f
         yieldToUrgent();
         const QString vunit = module->voltageUnit(channel);
         const QString iunit = module->currentUnit(channel);
-        emit updateChannelVoltageNominal(serial, channel, module->channelVoltageNominal(channel), vunit);
+        send(&CrateSession::updateChannelVoltageNominal, serial, channel, module->channelVoltageNominal(channel), vunit);
         // Amperes, with the display unit the bounds' ranges are scaled to.
-        emit updateChannelCurrentNominal(serial, channel, module->channelCurrentNominal(channel), iunit);
-        emit updateChannelVoltageInterlockMaxSet(serial, channel, module->channelVoltageInterlockMaxSet(channel), vunit);
-        emit updateChannelCurrentInterlockMaxSet(serial, channel, module->channelCurrentInterlockMaxSet(channel), iunit);
+        send(&CrateSession::updateChannelCurrentNominal, serial, channel, module->channelCurrentNominal(channel), iunit);
+        send(&CrateSession::updateChannelVoltageInterlockMaxSet, serial, channel, module->channelVoltageInterlockMaxSet(channel), vunit);
+        send(&CrateSession::updateChannelCurrentInterlockMaxSet, serial, channel, module->channelCurrentInterlockMaxSet(channel), iunit);
     }
     if (last < rows) {
         post([this, module, generation, last, reading] { workerRefreshModule(module, generation, last, reading, true); });
@@ -1003,7 +1031,7 @@ void CrateSession::workerRefreshModule(BaseModule *module, int generation, int f
             m_snapshots[module].maximumVoltageRampSpeed = module->maximumVoltageRampSpeed();
         }
     }
-    emit currentModuleRead(module, reading);
+    send(&CrateSession::currentModuleRead, module, reading);
     qCDebug(lcCrate).noquote() << "refreshModule:" << elapsedText(elapsed);
 }
 
@@ -1024,49 +1052,49 @@ void CrateSession::workerRefreshOverview(int generation, int index, bool sliced)
     QElapsedTimer elapsed;
     elapsed.start();
     if (index == 0)
-        emit updateAllModulesStarted();
+        send(&CrateSession::updateAllModulesStarted);
     // One module per slice: a tick's table goes in between.
     const int last = sliced ? qMin<int>(m_modules.size(), index + 1) : int(m_modules.size());
     for (; index < last; ++index) {
         BaseModule *module = m_modules.at(index);
         yieldToUrgent();
         const int serial = module->serialNumber();
-        emit updateModuleStarted(serial);
+        send(&CrateSession::updateModuleStarted, serial);
         // A module that does not answer keeps its last values; only its state changes.
         if (module->connectionState() == ModuleConnectionState::NotConnected) {
-            emit updateModuleRunningState(serial, tr("Not connected"), QColor(Qt::red));
-            emit updateModuleCompleted(serial);
+            send(&CrateSession::updateModuleRunningState, serial, tr("Not connected"), QColor(Qt::red));
+            send(&CrateSession::updateModuleCompleted, serial);
             continue;
         }
         const int channels = module->channelNumber();
-        emit updateModuleTemperature(serial, 0, module->temperature(0));
+        send(&CrateSession::updateModuleTemperature, serial, 0, module->temperature(0));
         for (int channel = 0; channel < channels; ++channel) {
             yieldToUrgent();
             const QString vunit = module->voltageUnit(channel);
             const QString iunit = module->currentUnit(channel);
-            emit updateChannelVoltageUnit(serial, channel, vunit);
-            emit updateChannelCurrentUnit(serial, channel, iunit);
+            send(&CrateSession::updateChannelVoltageUnit, serial, channel, vunit);
+            send(&CrateSession::updateChannelCurrentUnit, serial, channel, iunit);
             const float vmeas = module->channelVoltageMeasure(channel);
             const float imeas = module->channelCurrentMeasure(channel);
-            emit updateChannelVoltageMeasure(serial, channel, module->formatVoltage(module->userVoltageToSiVoltage(vmeas)), vunit);
-            emit updateChannelVoltageMeasure(serial, channel, module->userVoltageToSiVoltage(vmeas), QStringLiteral("V"));
-            emit updateChannelCurrentMeasure(serial, channel, module->formatCurrent(imeas), iunit);
-            emit updateChannelCurrentMeasure(serial, channel, imeas, QStringLiteral("A"));
-            emit updateChannelVoltage(serial, channel, module->channelVoltageSet(channel), vunit);
+            send(qOverload<int, int, QString, QString>(&CrateSession::updateChannelVoltageMeasure), serial, channel, module->formatVoltage(module->userVoltageToSiVoltage(vmeas)), vunit);
+            send(qOverload<int, int, float, QString>(&CrateSession::updateChannelVoltageMeasure), serial, channel, module->userVoltageToSiVoltage(vmeas), QStringLiteral("V"));
+            send(qOverload<int, int, QString, QString>(&CrateSession::updateChannelCurrentMeasure), serial, channel, module->formatCurrent(imeas), iunit);
+            send(qOverload<int, int, float, QString>(&CrateSession::updateChannelCurrentMeasure), serial, channel, imeas, QStringLiteral("A"));
+            send(&CrateSession::updateChannelVoltage, serial, channel, module->channelVoltageSet(channel), vunit);
         }
         // Only the current module is ever set up to Connected; the others stay
         // at Connecting for as long as they answer.
         const ModuleConnectionState state = module->connectionState();
         const bool connected = state == ModuleConnectionState::Connected || state == ModuleConnectionState::Connecting;
-        emit updateModuleRunningState(serial, connected ? tr("Running") : tr("Not connected"),
+        send(&CrateSession::updateModuleRunningState, serial, connected ? tr("Running") : tr("Not connected"),
                                       connected ? QColor(Qt::darkGreen) : QColor(Qt::red));
-        emit updateModuleCompleted(serial);
+        send(&CrateSession::updateModuleCompleted, serial);
     }
     if (index < m_modules.size()) {
         post([this, generation, index] { workerRefreshOverview(generation, index, true); });
         return;
     }
-    emit updateAllModulesCompleted();
+    send(&CrateSession::updateAllModulesCompleted);
     qCDebug(lcCrate).noquote() << "refreshOverview:" << elapsedText(elapsed);
 }
 
@@ -1080,12 +1108,12 @@ void CrateSession::refreshInterlockOut()
     if (!module)
         return;
     const int serial = module->serialNumber();
-    emit updateInterlockControl(serial, module->GetModuleIlkOutControl());
-    emit updateInterlockStatus(serial, module->GetModuleIlkOutStatus());
-    emit updateInterlockCount(serial, module->GetModuleIlkOutCount());
-    emit updateInterlockLastTrigger(serial, module->GetModuleIlkOutLastTrigger());
-    emit updateInterlockChannelActualActive(serial, module->GetModuleIlkOutChnActualActive());
-    emit updateInterlockChannelEverTriggered(serial, module->GetModuleIlkOutChnEverTriggered());
+    send(&CrateSession::updateInterlockControl, serial, module->GetModuleIlkOutControl());
+    send(&CrateSession::updateInterlockStatus, serial, module->GetModuleIlkOutStatus());
+    send(&CrateSession::updateInterlockCount, serial, module->GetModuleIlkOutCount());
+    send(&CrateSession::updateInterlockLastTrigger, serial, module->GetModuleIlkOutLastTrigger());
+    send(&CrateSession::updateInterlockChannelActualActive, serial, module->GetModuleIlkOutChnActualActive());
+    send(&CrateSession::updateInterlockChannelEverTriggered, serial, module->GetModuleIlkOutChnEverTriggered());
 }
 
 // The automatic timer ticks on the GUI thread; its steps and checks write
@@ -1097,9 +1125,9 @@ void CrateSession::autoTimerUpdate()
     const int delay = AutoCycler::checkDelayMs(m_autoTimer->interval());
     post([this, delay] {
         if (m_autoCycler->step())
-            QMetaObject::invokeMethod(this, [this, delay] {
+            m_outbox.append([this, delay] {
                 QTimer::singleShot(delay, Qt::PreciseTimer, this, &CrateSession::autoTimerControlUpdate);
-            }, Qt::QueuedConnection);
+            });
     });
 }
 
@@ -1140,14 +1168,16 @@ void CrateSession::setCratePowerOn(int serialNumber, bool setOn)
             return;
         crate->setPowerOn(setOn);
         if (setOn) {
-            emit reconnectScheduled(qRound(m_reconnectDelay / 1000.0));
-            QMetaObject::invokeMethod(this, [this] {
-                QTimer::singleShot(m_reconnectDelay, this, &CrateSession::reconnectRequested);
-            }, Qt::QueuedConnection);
+            send(&CrateSession::reconnectScheduled, qRound(m_reconnectDelay / 1000.0));
+            m_outbox.append([this] { QTimer::singleShot(m_reconnectDelay, this, &CrateSession::reconnectRequested); });
         } else {
             // The modules no longer exist; nothing may go on showing or reading them.
             dropModules(false);
-            emit cratePoweredOff();
+            // What the crate says now ("powered off"), for the status bar.
+            if (m_controller)
+                send(&CrateSession::crateStateRefreshed, m_controller->connectionMessage(),
+                     m_controller->isLiveInsertion());
+            send(&CrateSession::cratePoweredOff);
         }
     });
 }
@@ -1251,7 +1281,7 @@ void CrateSession::getFlexGroupData(int serialNumber, int groupNumber)
     if (groupNumber < 0 || groupNumber > 31)
         return;
     onCurrentModule([=](BaseModule *module) {
-        emit updateModuleFlexGroups(serialNumber, groupNumber, module->flexGroupMemberList(groupNumber),
+        send(&CrateSession::updateModuleFlexGroups, serialNumber, groupNumber, module->flexGroupMemberList(groupNumber),
                                     module->flexGroupType(groupNumber));
     });
 }
@@ -1276,16 +1306,16 @@ void CrateSession::storeFactorySettings(int serialNumber)
         BaseModule *module = workerModule();
         bool done = false;
         if (module) {
-            emit longCommandProgress(tr("Factory reset of module %1 running...").arg(serialNumber));
+            send(&CrateSession::longCommandProgress, tr("Factory reset of module %1 running...").arg(serialNumber));
             FactorySettings factory;
-            factory.inform = [this](const QString &text) { emit requestFailed(text); };
+            factory.inform = [this](const QString &text) { send(&CrateSession::requestFailed, text); };
             factory.wait = [this](int milliseconds) { crateThreadWait(milliseconds); };
             done = factory.factoryReset(module);
-            emit longCommandProgress(QString());
+            send(&CrateSession::longCommandProgress, QString());
         }
         endLongCommand(kind);
         if (done)
-            emit factoryResetDone(serialNumber);
+            send(&CrateSession::factoryResetDone, serialNumber);
     });
 }
 
@@ -1359,7 +1389,7 @@ void CrateSession::writeChannelBounds(BaseModule *module, int channel, bool asym
             --attempts;
         }
         if (readBack != control) {
-            emit requestFailed(tr("Error setting Channel %1 Control word. Giving up.").arg(channel));
+            send(&CrateSession::requestFailed, tr("Error setting Channel %1 Control word. Giving up.").arg(channel));
             return;
         }
         if (asymmetricVoltageBounds)

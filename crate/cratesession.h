@@ -41,6 +41,8 @@
 
 #include <atomic>
 #include <functional>
+#include <tuple>
+#include <type_traits>
 
 class BaseController;
 class BaseCrate;
@@ -149,7 +151,11 @@ public:
     // Runs `command` on the crate thread for each of these modules (as the GUI
     // thread knew them) that still belongs to the same connection.
     void postModules(const QList<BaseModule *> &modules, std::function<void(BaseModule *)> command,
-                     bool urgent = false);
+                     bool urgent = false, int generation = -1);
+    // The connection the GUI thread knows: a command that asked the operator
+    // first passes the one it started with, so it writes nothing when the
+    // modules were replaced meanwhile.
+    int generation() const { return m_guiGeneration; }
     // The same, then `done` on the GUI thread (if `context` still exists).
     void postModules(const QList<BaseModule *> &modules, std::function<void(BaseModule *)> command, QObject *context,
                      Job done);
@@ -376,6 +382,22 @@ public slots:
     void setAutoTimerSettings(AutoCycler::Settings settings);
 
 private:
+    // Emits a signal of the session on the GUI thread: on the crate thread the
+    // values are copied now and the emission waits in the outbox, which goes
+    // to the GUI thread in one piece when the job ends, in job order. So every
+    // receiver, and a BaseModule pointer it is handed, sees the GUI thread only.
+    template <typename... S, typename... A>
+    void send(void (CrateSession::*signal)(S...), A &&...args)
+    {
+        if (!onCrateThread()) {
+            (this->*signal)(std::forward<A>(args)...);
+            return;
+        }
+        m_outbox.append([this, signal, values = std::make_tuple(std::decay_t<S>(std::forward<A>(args))...)]() mutable {
+            std::apply([this, signal](auto &...value) { (this->*signal)(value...); }, values);
+        });
+    }
+    void flushOutbox();
     void tick();
     void updateFeedMask();
     void yieldToUrgent();
@@ -430,6 +452,7 @@ private:
     QMutex m_urgentMutex;
     QList<Job> m_urgentJobs;
     bool m_inUrgent = false; // crate thread only
+    QList<Job> m_outbox;     // crate thread only
     QMutex m_longMutex;
     QStringList m_longCommands;
     std::atomic<bool> m_shutDown{false};
