@@ -155,7 +155,7 @@ VexaControl::~VexaControl()
     // queued for the window runs after this.
     disconnect(m_session, nullptr, this, nullptr);
     m_session->shutdown();
-    if (BaseController *controller = m_session->controller()) {
+    if (m_session->controller()) {
         AddressLocker locker;
         locker.unlock(m_session->controllerAddress());
     }

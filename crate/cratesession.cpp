@@ -235,6 +235,8 @@ void CrateSession::runAndWait(const Job &job)
     bool finished = false;
     post([&] {
         job();
+        // Sent before this side wakes up and delivers it.
+        flushOutbox();
         QMutexLocker lock(&mutex);
         finished = true;
         condition.wakeAll();
@@ -1280,8 +1282,11 @@ void CrateSession::getFlexGroupData(int serialNumber, int groupNumber)
 {
     if (groupNumber < 0 || groupNumber > 31)
         return;
+    // Answered with the serial number of the module that answered: a request
+    // made before the dialog knew it (0) still tells it.
+    Q_UNUSED(serialNumber)
     onCurrentModule([=](BaseModule *module) {
-        send(&CrateSession::updateModuleFlexGroups, serialNumber, groupNumber, module->flexGroupMemberList(groupNumber),
+        send(&CrateSession::updateModuleFlexGroups, module->serialNumber(), groupNumber, module->flexGroupMemberList(groupNumber),
                                     module->flexGroupType(groupNumber));
     });
 }

@@ -177,6 +177,8 @@ public:
     void endLongCommand(const QString &kind);
     // Ticks that fired while the previous refresh still ran.
     int skippedTicks() const { return m_skippedTicks.load(); }
+    // A refresh of the channel table is queued or running (tests, benchmark).
+    bool refreshRunning() const { return m_refreshBusy.load(); }
     // Stops the refresh and the crate thread (the window closes); idempotent.
     void shutdown();
     QTimer *refreshTimer() const { return m_refreshTimer; }

@@ -37,7 +37,10 @@ template <typename... A>
 void record(const char *name, A... args)
 {
     QStringList texts{argText(args)...};
-    S.calls << QString::fromLatin1(name) + QLatin1Char('(') + texts.join(QLatin1Char(',')) + QLatin1Char(')');
+    const QString call = QString::fromLatin1(name) + QLatin1Char('(') + texts.join(QLatin1Char(',')) + QLatin1Char(')');
+    S.calls << call;
+    if (S.afterCall)
+        S.afterCall(call);
 }
 
 int recordCount(int size)
