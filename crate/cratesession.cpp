@@ -34,41 +34,16 @@ QString elapsedText(const QElapsedTimer &elapsed)
 
 } // namespace
 
-namespace {
-
-// The crate thread's event receiver; an urgent job is announced to it with a
-// high-priority event, which overtakes the queued requests.
-class CrateWorker : public QObject
-{
-public:
-    static inline const QEvent::Type UrgentEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
-    std::function<void()> onUrgent;
-
-protected:
-    bool event(QEvent *event) override
-    {
-        if (event->type() == UrgentEvent) {
-            if (onUrgent)
-                onUrgent();
-            return true;
-        }
-        return QObject::event(event);
-    }
-};
-
-} // namespace
-
 CrateSession::CrateSession(ControllerFactory factory, QObject *parent)
     : QObject(parent)
     , m_factory(std::move(factory))
 {
-    m_thread = new QThread;
+    // The crate thread runs a loop of its own over the job queue (no Qt event
+    // loop): the hand-over of every job and every batch of signals goes
+    // through the session's own locks.
+    m_thread = QThread::create([this] { crateLoop(); });
     m_thread->setObjectName(QStringLiteral("crate"));
-    auto *worker = new CrateWorker;
-    worker->onUrgent = [this] { runUrgentJobs(); };
-    worker->moveToThread(m_thread);
-    m_worker = worker;
-    connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    connect(this, &CrateSession::deliveriesReady, this, &CrateSession::deliver, Qt::QueuedConnection);
     m_thread->start();
 
     m_refreshTimer = new QTimer(this);
@@ -113,9 +88,11 @@ void CrateSession::shutdown()
     // The requests already queued (the ramp-down of a closing window) still
     // run, and a refresh in progress ends; then the crate thread stops. Nothing
     // is queued after this, and module refresh slices stop re-queueing.
-    QThread *thread = m_thread;
-    QMetaObject::invokeMethod(m_worker, [thread] { thread->quit(); }, Qt::QueuedConnection);
-    m_shutDown = true;
+    {
+        QMutexLocker lock(&m_queueMutex);
+        m_shutDown = true;
+        m_queueCondition.wakeAll();
+    }
     m_thread->wait();
     delete m_thread;
     m_thread = nullptr;
@@ -126,41 +103,65 @@ bool CrateSession::onCrateThread() const
     return QThread::currentThread() == m_thread;
 }
 
+void CrateSession::crateLoop()
+{
+    for (;;) {
+        Job job;
+        {
+            QMutexLocker lock(&m_queueMutex);
+            while (m_jobs.isEmpty() && !m_urgentPending && !m_shutDown)
+                m_queueCondition.wait(&m_queueMutex);
+            if (!m_jobs.isEmpty())
+                job = m_jobs.takeFirst();
+            else if (!m_urgentPending)
+                return; // shut down, and nothing left to do
+        }
+        // An urgent job goes before the next queued one.
+        runUrgentJobs();
+        if (job) {
+            job();
+            flushOutbox();
+        }
+    }
+}
+
 void CrateSession::post(Job job, bool urgent)
 {
+    QMutexLocker lock(&m_queueMutex);
     if (m_shutDown)
         return;
     if (urgent) {
-        {
-            QMutexLocker lock(&m_urgentMutex);
-            m_urgentJobs.append(std::move(job));
-        }
+        QMutexLocker urgentLock(&m_urgentMutex);
+        m_urgentJobs.append(std::move(job));
         m_urgentPending = true;
-        QCoreApplication::postEvent(m_worker, new QEvent(CrateWorker::UrgentEvent), Qt::HighEventPriority);
-        return;
+    } else {
+        m_jobs.append(std::move(job));
     }
-    QMetaObject::invokeMethod(
-        m_worker,
-        [this, job = std::move(job)] {
-            job();
-            flushOutbox();
-        },
-        Qt::QueuedConnection);
+    m_queueCondition.wakeAll();
 }
 
 void CrateSession::flushOutbox()
 {
     if (m_outbox.isEmpty())
         return;
+    {
+        QMutexLocker lock(&m_deliveryMutex);
+        m_deliveries.append(m_outbox);
+    }
+    m_outbox.clear();
+    emit deliveriesReady(QPrivateSignal());
+}
+
+// GUI thread: what the crate thread sent, in order.
+void CrateSession::deliver()
+{
     QList<Job> batch;
-    batch.swap(m_outbox);
-    QMetaObject::invokeMethod(
-        this,
-        [batch = std::move(batch)] {
-            for (const Job &emission : batch)
-                emission();
-        },
-        Qt::QueuedConnection);
+    {
+        QMutexLocker lock(&m_deliveryMutex);
+        batch.swap(m_deliveries);
+    }
+    for (const Job &emission : std::as_const(batch))
+        emission();
 }
 
 void CrateSession::post(Job job, QObject *context, Job done)
@@ -248,7 +249,7 @@ void CrateSession::runAndWait(const Job &job)
     }
     // What the job sent (its signals, the modules it let go) is delivered
     // before this returns, as if it had run here.
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    deliver();
 }
 
 void CrateSession::yieldToUrgent()
@@ -292,17 +293,15 @@ bool CrateSession::askGuiThread(QObject *context, std::function<bool()> question
         bool value = false;
     };
     auto answer = std::make_shared<Answer>();
+    QPointer<QObject> target(context);
+    m_outbox.append([answer, target, question = std::move(question)] {
+        const bool value = target && question();
+        QMutexLocker lock(&answer->mutex);
+        answer->value = value;
+        answer->given = true;
+        answer->condition.wakeAll();
+    });
     flushOutbox();
-    QMetaObject::invokeMethod(
-        context,
-        [answer, question = std::move(question)] {
-            const bool value = question();
-            QMutexLocker lock(&answer->mutex);
-            answer->value = value;
-            answer->given = true;
-            answer->condition.wakeAll();
-        },
-        Qt::QueuedConnection);
     QMutexLocker lock(&answer->mutex);
     while (!answer->given) {
         if (m_shutDown)

@@ -38,6 +38,7 @@
 #include <QPointer>
 #include <QString>
 #include <QVector>
+#include <QWaitCondition>
 
 #include <atomic>
 #include <functional>
@@ -229,6 +230,8 @@ public:
     };
 
 signals:
+    // The crate thread sent a batch of signals (private: deliver() takes it).
+    void deliveriesReady(QPrivateSignal);
     // startConnect ended: the modules are published (or the crate did not answer).
     void connectFinished(bool connected, QString address);
     // Progress of a long command on the crate thread, for the status bar.
@@ -400,6 +403,8 @@ private:
         });
     }
     void flushOutbox();
+    void crateLoop();
+    void deliver();
     void tick();
     void updateFeedMask();
     void yieldToUrgent();
@@ -427,7 +432,11 @@ private:
 
     ControllerFactory m_factory;
     QThread *m_thread = nullptr;
-    QObject *m_worker = nullptr; // lives on m_thread; jobs run in its events
+    QMutex m_queueMutex;
+    QWaitCondition m_queueCondition;
+    QList<Job> m_jobs; // under m_queueMutex
+    QMutex m_deliveryMutex;
+    QList<Job> m_deliveries; // under m_deliveryMutex
     // Written by the crate thread only, under m_stateMutex; the crate thread
     // reads them freely, the GUI thread under the mutex.
     mutable QMutex m_stateMutex;
