@@ -16,9 +16,19 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QThread>
-#include <QWaitCondition>
 #include <QTimer>
+#include <QSocketNotifier>
 #include <QVariant>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -41,10 +51,23 @@ CrateSession::CrateSession(ControllerFactory factory, QObject *parent)
     // The crate thread runs a loop of its own over the job queue (no Qt event
     // loop): the hand-over of every job and every batch of signals goes
     // through the session's own locks.
-    m_thread = QThread::create([this] { crateLoop(); });
-    m_thread->setObjectName(QStringLiteral("crate"));
-    connect(this, &CrateSession::deliveriesReady, this, &CrateSession::deliver, Qt::QueuedConnection);
-    m_thread->start();
+    // A plain thread: joining it is a hand-over ThreadSanitizer sees.
+    m_thread = std::thread([this] { crateLoop(); });
+    m_threadId = m_thread.get_id();
+    int pipeEnds[2] = {-1, -1};
+    if (::pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) == 0) {
+        m_wakeRead = pipeEnds[0];
+        m_wakeWrite = pipeEnds[1];
+        auto *notifier = new QSocketNotifier(m_wakeRead, QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, [this] {
+            char bytes[256];
+            while (::read(m_wakeRead, bytes, sizeof bytes) > 0) {
+            }
+            deliver();
+        });
+    } else {
+        qCWarning(lcCrate) << "no wake-up pipe for the crate thread:" << strerror(errno);
+    }
 
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setInterval(500);
@@ -77,6 +100,8 @@ CrateSession::~CrateSession()
     delete m_controller;
     m_controller = nullptr;
     collectGarbage();
+    if (m_wakeRead >= 0)
+        ::close(m_wakeRead);
 }
 
 void CrateSession::shutdown()
@@ -89,18 +114,19 @@ void CrateSession::shutdown()
     // run, and a refresh in progress ends; then the crate thread stops. Nothing
     // is queued after this, and module refresh slices stop re-queueing.
     {
-        QMutexLocker lock(&m_queueMutex);
+        std::lock_guard<std::mutex> lock(m_queueMutex);
         m_shutDown = true;
-        m_queueCondition.wakeAll();
+        m_queueCondition.notify_all();
     }
-    m_thread->wait();
-    delete m_thread;
-    m_thread = nullptr;
+    m_thread.join();
+    if (m_wakeWrite >= 0)
+        ::close(m_wakeWrite);
+    m_wakeWrite = -1;
 }
 
 bool CrateSession::onCrateThread() const
 {
-    return QThread::currentThread() == m_thread;
+    return std::this_thread::get_id() == m_threadId;
 }
 
 void CrateSession::crateLoop()
@@ -108,9 +134,8 @@ void CrateSession::crateLoop()
     for (;;) {
         Job job;
         {
-            QMutexLocker lock(&m_queueMutex);
-            while (m_jobs.isEmpty() && !m_urgentPending && !m_shutDown)
-                m_queueCondition.wait(&m_queueMutex);
+            std::unique_lock<std::mutex> lock(m_queueMutex);
+            m_queueCondition.wait(lock, [this] { return !m_jobs.isEmpty() || m_urgentPending || m_shutDown; });
             if (!m_jobs.isEmpty())
                 job = m_jobs.takeFirst();
             else if (!m_urgentPending)
@@ -127,7 +152,7 @@ void CrateSession::crateLoop()
 
 void CrateSession::post(Job job, bool urgent)
 {
-    QMutexLocker lock(&m_queueMutex);
+    std::lock_guard<std::mutex> lock(m_queueMutex);
     if (m_shutDown)
         return;
     if (urgent) {
@@ -137,7 +162,7 @@ void CrateSession::post(Job job, bool urgent)
     } else {
         m_jobs.append(std::move(job));
     }
-    m_queueCondition.wakeAll();
+    m_queueCondition.notify_all();
 }
 
 void CrateSession::flushOutbox()
@@ -149,7 +174,10 @@ void CrateSession::flushOutbox()
         m_deliveries.append(m_outbox);
     }
     m_outbox.clear();
-    emit deliveriesReady(QPrivateSignal());
+    const char bell = 1;
+    // A full pipe already rings; the batch waits in the list either way.
+    if (::write(m_wakeWrite, &bell, 1) < 0 && errno != EAGAIN)
+        qCWarning(lcCrate) << "cannot wake the GUI thread:" << strerror(errno);
 }
 
 // GUI thread: what the crate thread sent, in order.
@@ -231,21 +259,21 @@ void CrateSession::runAndWait(const Job &job)
     Q_ASSERT(!onCrateThread());
     if (m_shutDown)
         return;
-    QMutex mutex;
-    QWaitCondition condition;
+    // Standard primitives: their hand-over is visible to ThreadSanitizer.
+    std::mutex mutex;
+    std::condition_variable condition;
     bool finished = false;
     post([&] {
         job();
         // Sent before this side wakes up and delivers it.
         flushOutbox();
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         finished = true;
-        condition.wakeAll();
+        condition.notify_all();
     });
     {
-        QMutexLocker lock(&mutex);
-        while (!finished)
-            condition.wait(&mutex);
+        std::unique_lock<std::mutex> lock(mutex);
+        condition.wait(lock, [&finished] { return finished; });
     }
     // What the job sent (its signals, the modules it let go) is delivered
     // before this returns, as if it had run here.
@@ -287,8 +315,8 @@ bool CrateSession::askGuiThread(QObject *context, std::function<bool()> question
     // Not a blocking queued call: the GUI thread may itself be waiting for
     // this thread (a window that closes), so this side keeps looking.
     struct Answer {
-        QMutex mutex;
-        QWaitCondition condition;
+        std::mutex mutex;
+        std::condition_variable condition;
         bool given = false;
         bool value = false;
     };
@@ -296,17 +324,17 @@ bool CrateSession::askGuiThread(QObject *context, std::function<bool()> question
     QPointer<QObject> target(context);
     m_outbox.append([answer, target, question = std::move(question)] {
         const bool value = target && question();
-        QMutexLocker lock(&answer->mutex);
+        std::lock_guard<std::mutex> lock(answer->mutex);
         answer->value = value;
         answer->given = true;
-        answer->condition.wakeAll();
+        answer->condition.notify_all();
     });
     flushOutbox();
-    QMutexLocker lock(&answer->mutex);
+    std::unique_lock<std::mutex> lock(answer->mutex);
     while (!answer->given) {
         if (m_shutDown)
             return false;
-        answer->condition.wait(&answer->mutex, 50);
+        answer->condition.wait_for(lock, std::chrono::milliseconds(50));
     }
     return answer->value;
 }

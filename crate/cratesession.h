@@ -38,9 +38,11 @@
 #include <QPointer>
 #include <QString>
 #include <QVector>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <functional>
 #include <tuple>
 #include <type_traits>
@@ -230,8 +232,6 @@ public:
     };
 
 signals:
-    // The crate thread sent a batch of signals (private: deliver() takes it).
-    void deliveriesReady(QPrivateSignal);
     // startConnect ended: the modules are published (or the crate did not answer).
     void connectFinished(bool connected, QString address);
     // Progress of a long command on the crate thread, for the status bar.
@@ -431,10 +431,15 @@ private:
     bool feedWanted(Feed feed);
 
     ControllerFactory m_factory;
-    QThread *m_thread = nullptr;
-    QMutex m_queueMutex;
-    QWaitCondition m_queueCondition;
+    std::thread m_thread;
+    std::thread::id m_threadId;
+    std::mutex m_queueMutex;
+    std::condition_variable m_queueCondition;
     QList<Job> m_jobs; // under m_queueMutex
+    // The crate thread rings the GUI thread through a pipe: a write there and
+    // the read here order the hand-over for every tool that checks threads.
+    int m_wakeRead = -1;
+    int m_wakeWrite = -1;
     QMutex m_deliveryMutex;
     QList<Job> m_deliveries; // under m_deliveryMutex
     // Written by the crate thread only, under m_stateMutex; the crate thread

@@ -230,14 +230,17 @@ private slots:
         // set voltages, until the requests below are queued.
         QSemaphore inRefresh, go;
         bool held = false;
-        FakeWiener::state().afterCall = [&](const QString &call) {
-            if (!held && call.startsWith(QLatin1String("getMultipleOutputVoltages("))) {
-                held = true;
-                inRefresh.release();
-                go.acquire();
-            }
-        };
-        FakeWiener::clearCalls();
+        // The fake is set on the crate thread, between its jobs.
+        session->runAndWait([&] {
+            FakeWiener::clearCalls();
+            FakeWiener::state().afterCall = [&](const QString &call) {
+                if (!held && call.startsWith(QLatin1String("getMultipleOutputVoltages("))) {
+                    held = true;
+                    inRefresh.release();
+                    go.acquire();
+                }
+            };
+        });
         session->post([s = session.get()] { s->refreshChannelTable(); });
         auto release = qScopeGuard([&go] { go.release(); });
         QVERIFY(inRefresh.tryAcquire(1, 10000));
@@ -246,8 +249,7 @@ private slots:
                              [](BaseModule *module) { module->setSelectedChannelsEmergencyOff(~quint64(0)); }, true);
         release.dismiss();
         go.release();
-        session->runAndWait([] {});
-        FakeWiener::state().afterCall = nullptr;
+        session->runAndWait([] { FakeWiener::state().afterCall = nullptr; });
 
         const QStringList calls = FakeWiener::calls();
         auto at = [&calls](const char *prefix) {
@@ -276,17 +278,20 @@ private slots:
         session->refreshChannelTable();
         QSemaphore inRefresh, go;
         bool held = false;
-        FakeWiener::state().afterCall = [&](const QString &call) {
-            if (!held && call.startsWith(QLatin1String("getMultipleOutputVoltages("))) {
-                held = true;
-                inRefresh.release();
-                go.acquire();
-            }
-        };
+        // The fake is set on the crate thread, between its jobs.
+        session->runAndWait([&] {
+            FakeWiener::clearCalls();
+            FakeWiener::state().afterCall = [&](const QString &call) {
+                if (!held && call.startsWith(QLatin1String("getMultipleOutputVoltages("))) {
+                    held = true;
+                    inRefresh.release();
+                    go.acquire();
+                }
+            };
+        });
         // A failing check must not leave the crate thread held (the session
         // joins it when it goes).
         auto release = qScopeGuard([&go] { go.release(); });
-        FakeWiener::clearCalls();
         session->refreshTimer()->setInterval(5);
         session->refreshTimer()->start();
         QTRY_VERIFY_WITH_TIMEOUT(inRefresh.available() > 0, 10000);
@@ -295,8 +300,7 @@ private slots:
         session->refreshTimer()->stop();
         release.dismiss();
         go.release();
-        session->runAndWait([] {});
-        FakeWiener::state().afterCall = nullptr;
+        session->runAndWait([] { FakeWiener::state().afterCall = nullptr; });
         // The crate thread ran the one refresh that was held, and no other.
         QCOMPARE(FakeWiener::calls({QStringLiteral("getMultipleOutputVoltages")}).size(), 1);
         QVERIFY(!session->refreshRunning());
