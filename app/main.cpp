@@ -1,5 +1,5 @@
-// cratectl: the operator program. The main window connects to the crate while
-// it is constructed, so the splash screen covers the connection.
+// cratectl: the operator program. The main window is shown, then asks for the
+// address and connects to the crate on its crate thread while it paints.
 
 #include "informationoptions.h"
 #include "product.h"
@@ -24,7 +24,7 @@ int main(int argc, char *argv[])
 
     Q_INIT_RESOURCE(cratectl);
     auto *application = new QApplication(argc, argv);
-    // Before the window: its constructor connects and takes the address lock.
+    // Before the window: it connects and takes the address lock.
     auto *terminationSignals = new TerminationSignals;
     // A plain file name, looked up in the working directory; missing gives an
     // empty splash screen.
@@ -33,12 +33,15 @@ int main(int argc, char *argv[])
     splash->show();
     QApplication::processEvents();
 
-    auto *window = new VexaControl;
+    // The window is shown first; it asks for the address and connects (on the
+    // crate thread) with its own event loop running, so it paints meanwhile.
+    auto *window = new VexaControl(VexaControl::ConnectLater);
     window->setWindowIcon(QIcon(QString::fromLatin1(Product::WindowIcon)));
     window->show();
     splash->finish(window);
     QObject::connect(terminationSignals, &TerminationSignals::received, window, &QWidget::close);
-    if (TerminationSignals::lastSignal() != 0) // taken while the constructor asked a question
+    window->initModuleAccess();
+    if (TerminationSignals::lastSignal() != 0) // taken while an address question was open
         QMetaObject::invokeMethod(window, &QWidget::close, Qt::QueuedConnection);
 
     const int exitCode = QApplication::exec();

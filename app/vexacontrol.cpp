@@ -24,6 +24,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QEventLoop>
 #include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
@@ -61,7 +62,9 @@ BaseController *libraryController(QObject *parent)
 
 VexaControl::VexaControl(QWidget *parent) : VexaControl(libraryController, parent) {}
 
-VexaControl::VexaControl(CrateSession::ControllerFactory factory, QWidget *parent)
+VexaControl::VexaControl(Start start, QWidget *parent) : VexaControl(libraryController, parent, start) {}
+
+VexaControl::VexaControl(CrateSession::ControllerFactory factory, QWidget *parent, Start start)
     : QMainWindow(parent)
     , m_ui(new Ui::VexaControl)
     , m_session(new CrateSession(std::move(factory), this))
@@ -112,6 +115,8 @@ VexaControl::VexaControl(CrateSession::ControllerFactory factory, QWidget *paren
 
     m_fanSpeedBar = new QProgressBar(this);
     m_fanSpeedBar->setObjectName(QStringLiteral("fanSpeedBar"));
+    // Before the connection: the first fan speed comes with it.
+    m_fanSpeedBar->setMaximum(kFanSpeedMaximum);
     m_fanSpeedBar->hide();
     m_statusLabel1 = new QLabel(this);
     m_statusLabel1->setObjectName(QStringLiteral("statusLabel1"));
@@ -130,15 +135,30 @@ VexaControl::VexaControl(CrateSession::ControllerFactory factory, QWidget *paren
     m_dialogCrate = new DialogCrate(this);
     m_dialogCrate->bind(m_session);
 
-    initModuleAccess();
+    if (start == ConnectAndWait) {
+        initModuleAccess();
+        waitForConnection();
+    }
+}
+
+void VexaControl::waitForConnection()
+{
+    if (!m_connecting)
+        return;
+    QEventLoop loop;
+    connect(this, &VexaControl::connectionShown, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 VexaControl::~VexaControl()
 {
-    m_session->refreshTimer()->stop();
-    if (BaseController *controller = m_session->controller()) {
+    // The crate thread ends first (a refresh in progress finishes); nothing it
+    // queued for the window runs after this.
+    disconnect(m_session, nullptr, this, nullptr);
+    m_session->shutdown();
+    if (m_session->controller()) {
         AddressLocker locker;
-        locker.unlock(controller->address());
+        locker.unlock(m_session->controllerAddress());
     }
     // A running script is stopped before its module goes; the session deletes
     // modules and crates before the controller.
@@ -166,8 +186,34 @@ void VexaControl::bindSession()
     connect(m_session, &CrateSession::reconnectRequested, this, &VexaControl::initModuleAccess);
     connect(m_session, &CrateSession::requestFailed, this,
             [this](const QString &text) { MessageBox::information(this, productTitle(), text); });
+    connect(m_session, &CrateSession::connectFinished, this, &VexaControl::showConnection);
+    connect(m_session, &CrateSession::longCommandProgress, this, [this](const QString &text) {
+        if (text.isEmpty())
+            statusBar()->clearMessage();
+        else
+            statusBar()->showMessage(text);
+    });
     connect(m_session, &CrateSession::updateCrateFanSpeed, this,
             [this](int, float speed) { m_fanSpeedBar->setValue(qRound(speed)); });
+}
+
+void VexaControl::runOn(const QList<BaseModule *> &modules, std::function<void(BaseModule *)> command, bool urgent)
+{
+    m_session->postModules(modules, std::move(command), urgent);
+}
+
+void VexaControl::runOnCurrent(std::function<void(BaseModule *)> command, bool urgent)
+{
+    if (BaseModule *module = currentModule())
+        m_session->postModules({module}, std::move(command), urgent);
+}
+
+void VexaControl::readThen(BaseModule *module, std::function<void(BaseModule *)> read, std::function<void()> then)
+{
+    m_session->postModules({module}, std::move(read), this, [this, module, then = std::move(then)] {
+        if (m_session->modules().contains(module))
+            then();
+    });
 }
 
 QString VexaControl::productTitle() const
@@ -262,7 +308,8 @@ QString VexaControl::lockedCrateAddress()
         store->sync();
     }
     AddressLocker locker;
-    if (locker.lock(address))
+    // A reconnect keeps the lock this program already holds.
+    if (locker.lock(address) || locker.holder(address) == QCoreApplication::applicationPid())
         return address;
 
     IpV4InputDialog dialog(this);
@@ -327,7 +374,7 @@ void VexaControl::initModuleAccess()
 {
     // After a failed attempt no tick may overwrite the error with the
     // controller's status text: the session stops its refresh first.
-    m_session->disconnectFromCrate();
+    m_session->refreshTimer()->stop();
     m_statusLabel2->clear();
     m_statusLabel3->clear();
     m_ui->lblConnect->clear();
@@ -335,11 +382,20 @@ void VexaControl::initModuleAccess()
     m_ui->table->setRowCount(0);
 
     const QString address = lockedCrateAddress();
-    if (!m_session->connectTo(address)) {
+    // Connection and discovery run on the crate thread; showConnection goes on.
+    m_connecting = true;
+    m_session->startConnect(address);
+}
+
+void VexaControl::showConnection(bool connected, const QString &address)
+{
+    m_connecting = false;
+    if (!connected) {
         m_statusLabel3->setText(kRed + tr("Can not connect to address %1.").arg(address));
         setModuleActionsEnabled(false);
         m_ui->actionCrates->setEnabled(false);
         m_ui->menuSystem->setEnabled(false);
+        emit connectionShown();
         return;
     }
 
@@ -358,14 +414,14 @@ void VexaControl::initModuleAccess()
     m_fanSpeedBar->setFixedWidth(150);
     m_fanSpeedBar->setFormat(tr("Fan Speed"));
     m_fanSpeedBar->setAlignment(Qt::AlignLeft);
-    if (!m_session->crates().isEmpty())
-        m_fanSpeedBar->setValue(qRound(m_session->crates().first()->fanSpeed()));
+    // The fan speed came with the connection (updateCrateFanSpeed).
 
     m_ui->connectedModules->setText(tr("%1 Modules found.").arg(modules.size()));
     if (!modules.isEmpty())
         m_ui->lstModules->setCurrentRow(0);
 
     setModuleActionsEnabled(!modules.isEmpty());
+    emit connectionShown();
 }
 
 void VexaControl::setModuleWidgetsEnabled(bool enabled)
@@ -454,13 +510,15 @@ void VexaControl::setUpCurrentModule(BaseModule *module)
     table->setVoltageUnitHeaders(module->voltageUnit(0));
     table->setCurrentUnitHeaders(module->currentUnit(0));
     const bool percent = module->voltageUnit(0) == QLatin1String("%");
+    // The nominal values the crate thread read when it set the module up.
+    const ModuleSnapshot values = m_session->snapshot(module);
     for (int channel = 0; channel < channels; ++channel) {
-        const float vnom = module->channelVoltageNominal(channel);
+        const float vnom = values.voltageNominal.value(channel);
         const QString vnomText = percent ? QStringLiteral("%L1").arg(double(module->userVoltageToSiVoltage(vnom)), 0, 'g', 6)
                                          : module->formatVoltage(module->userVoltageToSiVoltage(vnom));
         table->setCell(channel, ChannelTable::VoltageNominalColumn, vnomText, Qt::white);
         table->setCell(channel, ChannelTable::CurrentNominalColumn,
-                       module->formatCurrent(module->channelCurrentNominal(channel)), Qt::white);
+                       module->formatCurrent(values.currentNominal.value(channel)), Qt::white);
     }
 }
 
@@ -487,12 +545,15 @@ void VexaControl::showCurrentChannel(BaseModule *module)
     const int current = m_ui->table->currentRow();
     if (current < 0 || current >= m_session->channelRows())
         return;
-    m_ui->channelStatusWidget->updateStatus(module->channelStatus(current));
-    m_ui->channelStatusWidget->updateEventStatus(module->channelEventStatus(current));
-    m_ui->channelEventMaskWidget->setMask(module->channelEventMask(current));
-    if (module->isWienerLowVoltage()) {
-        m_ui->channelVoltageRiseRate->setText(QString::number(module->channelVoltageRiseRate(current)));
-        m_ui->channelVoltageFallRate->setText(QString::number(module->channelVoltageFallRate(current)));
+    const ModuleSnapshot values = m_session->snapshot(module);
+    if (current >= values.channelStatus.size())
+        return;
+    m_ui->channelStatusWidget->updateStatus(values.channelStatus.at(current));
+    m_ui->channelStatusWidget->updateEventStatus(values.channelEventStatus.at(current));
+    m_ui->channelEventMaskWidget->setMask(values.channelEventMask.at(current));
+    if (module->isWienerLowVoltage() && values.rateChannel == current) {
+        m_ui->channelVoltageRiseRate->setText(QString::number(values.channelVoltageRiseRate));
+        m_ui->channelVoltageFallRate->setText(QString::number(values.channelVoltageFallRate));
     }
 }
 
@@ -559,8 +620,7 @@ void VexaControl::showReconnectWait(int seconds)
 
 void VexaControl::showCratePoweredOff()
 {
-    if (BaseController *controller = m_session->controller())
-        m_statusLabel3->setText(controller->connectionMessage());
+    // The crate's state text follows with the next crate refresh.
     setModuleActionsEnabled(false);
     // The list and the table would otherwise go on showing modules that no
     // longer exist.
@@ -676,7 +736,7 @@ void VexaControl::on_actionController_triggered()
     m_session->refreshTimer()->stop();
     QString oldAddress;
     if (m_session->controller()) {
-        oldAddress = m_session->controller()->address();
+        oldAddress = m_session->controllerAddress();
     } else {
         auto store = Settings::operatorStore(m_application);
         oldAddress = store->value(QStringLiteral("IpAddress"), QString::fromLatin1(Product::DefaultIpAddress)).toString();
@@ -701,20 +761,23 @@ void VexaControl::on_actionController_triggered()
 
 void VexaControl::on_actionSetCrateAddress_triggered()
 {
-    if (!m_session->controller() || !m_session->controller()->isConnected())
+    if (!m_session->controller() || !m_session->isConnected())
         return;
     m_session->refreshTimer()->stop();
     IpV4InputDialog dialog(this);
     dialog.setWindowTitle(productTitle());
     dialog.setLabelText(tr("<p>Input a new static IP Address for the MPOD Crate:</p>"
                            "<p>Note: The address 0.0.0.0 switches the MPOD to DHCP mode.</p>"));
-    dialog.setAddress(m_session->controller()->address());
+    dialog.setAddress(m_session->controllerAddress());
     if (execAddressDialog(dialog) != QDialog::Accepted) {
         m_session->refreshTimer()->start();
         return;
     }
     const QString address = dialog.address();
-    m_session->controller()->setIpStaticAddress(address);
+    m_session->post([this, address] {
+        if (BaseController *controller = m_session->controller())
+            controller->setIpStaticAddress(address);
+    });
     auto store = Settings::operatorStore(m_application);
     store->setValue(QStringLiteral("IpAddress"), address);
     store->sync();

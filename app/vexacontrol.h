@@ -12,6 +12,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
+
 #include "channelcontrol.h"
 #include "channeleventmask.h"
 #include "channeleventstatus.h"
@@ -58,8 +60,14 @@ public:
 
     // The session makes its controller with the factory; without one, the
     // controller loads the access library.
+    // How the window connects: in its constructor, returning once the modules
+    // are listed (tests, tools), or after initModuleAccess() is called (the
+    // program: the window is shown first and paints while the crate answers).
+    enum Start { ConnectAndWait, ConnectLater };
     explicit VexaControl(QWidget *parent = nullptr);
-    explicit VexaControl(CrateSession::ControllerFactory factory, QWidget *parent = nullptr);
+    explicit VexaControl(Start start, QWidget *parent = nullptr);
+    explicit VexaControl(CrateSession::ControllerFactory factory, QWidget *parent = nullptr,
+                         Start start = ConnectAndWait);
     ~VexaControl() override;
 
     CrateSession *session() const { return m_session; }
@@ -81,8 +89,16 @@ public:
     AlarmModel *alarmModel() const { return m_alarmModel; }
     AlarmDock *alarmDock() const { return m_alarmDock; }
 
+    // Returns once a connection started by initModuleAccess has been shown.
+    void waitForConnection();
+
+signals:
+    // The connection initModuleAccess started has been shown (list filled or error).
+    void connectionShown();
+
 public slots:
-    // Connects to the crate of the operator store under the address lock.
+    // Asks for the crate address under the address lock and starts the
+    // connection on the crate thread; showConnection lists the modules.
     void initModuleAccess();
     void runScript(QString script);
 
@@ -209,6 +225,13 @@ private:
     };
 
     QString productTitle() const;
+    // Every command that reaches a module goes through these: the command runs
+    // on the crate thread, in the order given; urgent ones (emergency off) next.
+    void runOn(const QList<BaseModule *> &modules, std::function<void(BaseModule *)> command, bool urgent = false);
+    void runOnCurrent(std::function<void(BaseModule *)> command, bool urgent = false);
+    // A prompt that needs values the snapshot does not hold: `read` runs on the
+    // crate thread, then `then` on the GUI thread, if the module is still there.
+    void readThen(BaseModule *module, std::function<void(BaseModule *)> read, std::function<void()> then);
     void setProfileActionsEnabled(bool enabled);
     int execAddressDialog(IpV4InputDialog &dialog);
     void setModuleActionsEnabled(bool enabled);
@@ -216,6 +239,7 @@ private:
     QString lockedCrateAddress();
     void bindSession();
     void showFatalError(const QString &text);
+    void showConnection(bool connected, const QString &address);
     void showCrateState(const QString &connectionMessage, bool liveInsertion);
     void showModuleStateText(int index, const QString &text);
     void showCurrentModuleConnection(ModuleConnectionState state);
@@ -299,4 +323,5 @@ private:
     QLabel *m_alarmLabel = nullptr;
     QAction *m_addToTrendAction = nullptr;
     int m_currentModuleSerial = -1;
+    bool m_connecting = false;
 };

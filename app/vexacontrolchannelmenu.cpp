@@ -29,59 +29,70 @@
 
 // ---------------------------------------------------------------- channel commands
 //
-// A prompt runs its own event loop, in which a pending reconnect (after crate
-// power on or a new static address) may delete every module; a command holds
-// its module through a QPointer and writes nothing when the module is gone.
+// A command takes the channels from the table first and hands the writes to
+// the crate thread (runOnCurrent). A prompt runs its own event loop, in which
+// a pending reconnect may replace every module: the module the command began
+// with is written only while it belongs to the same connection.
 
 void VexaControl::on_actionSetChannelVoltage_triggered()
 {
-    QPointer<BaseModule> module = currentModule();
+    BaseModule *module = currentModule();
+    const int generation = m_session->generation();
     double value = 0.0;
-    if (!module || !askVoltage(ScopeChannels, &value) || !module)
+    if (!module || !askVoltage(ScopeChannels, &value))
         return;
-    for (int channel : selectedChannels())
-        module->setChannelVoltageSet(channel, float(value));
+    const QList<int> channels = selectedChannels();
+    m_session->postModules({module}, [channels, value](BaseModule *m) {
+        for (int channel : channels)
+            m->setChannelVoltageSet(channel, float(value));
+    }, false, generation);
 }
 
 void VexaControl::on_actionSetChannelCurrent_triggered()
 {
-    QPointer<BaseModule> module = currentModule();
+    BaseModule *module = currentModule();
+    const int generation = m_session->generation();
     double value = 0.0;
-    if (!module || !askCurrent(ScopeChannels, &value) || !module)
+    if (!module || !askCurrent(ScopeChannels, &value))
         return;
-    for (int channel : selectedChannels())
-        module->setChannelCurrentSet(channel, float(value));
+    const QList<int> channels = selectedChannels();
+    m_session->postModules({module}, [channels, value](BaseModule *m) {
+        for (int channel : channels)
+            m->setChannelCurrentSet(channel, float(value));
+    }, false, generation);
 }
 
 void VexaControl::on_actionSetChannelOn_triggered()
 {
-    if (BaseModule *module = currentModule())
-        module->setSelectedChannelsOn(selectedChannels());
+    const QList<int> channels = selectedChannels();
+    runOnCurrent([channels](BaseModule *module) { module->setSelectedChannelsOn(channels); });
 }
 
 void VexaControl::on_actionSetChannelOff_triggered()
 {
-    if (BaseModule *module = currentModule())
-        module->setSelectedChannelsOff(selectedChannels());
+    const QList<int> channels = selectedChannels();
+    runOnCurrent([channels](BaseModule *module) { module->setSelectedChannelsOff(channels); });
 }
 
 void VexaControl::on_actionSetChannelEmergencyOff_triggered()
 {
-    if (BaseModule *module = currentModule())
-        module->setSelectedChannelsEmergencyOff(selectedChannels());
+    const QList<int> channels = selectedChannels();
+    runOnCurrent([channels](BaseModule *module) { module->setSelectedChannelsEmergencyOff(channels); }, true);
 }
 
 void VexaControl::on_actionClearChannelEmergencyOff_triggered()
 {
-    if (BaseModule *module = currentModule())
-        module->clearSelectedChannelsEmergencyOff(selectedChannels());
+    const QList<int> channels = selectedChannels();
+    runOnCurrent([channels](BaseModule *module) { module->clearSelectedChannelsEmergencyOff(channels); });
 }
 
 void VexaControl::on_actionClearChannelEvents_triggered()
 {
-    if (BaseModule *module = currentModule())
-        for (int channel : selectedChannels())
+    const QList<int> channels = selectedChannels();
+    runOnCurrent([channels](BaseModule *module) {
+        for (int channel : channels)
             module->clearChannelEventStatus(channel);
+    });
 }
 
 void VexaControl::on_clearChannelEventsButton_clicked()
@@ -91,56 +102,66 @@ void VexaControl::on_clearChannelEventsButton_clicked()
 
 void VexaControl::on_actionSetChannelVoltageRiseRate_triggered()
 {
-    QPointer<BaseModule> module = currentModule();
+    BaseModule *module = currentModule();
     const int channel = currentChannel();
     if (!module || channel < 0)
         return;
+    const ModuleSnapshot values = m_session->snapshot(module);
     double rate = 0.0;
-    if (!askRate(tr("Input Channel %1 Voltage Rise Rate (V/s):").arg(channel), module->channelVoltageRiseRate(channel), &rate) || !module)
+    if (!askRate(tr("Input Channel %1 Voltage Rise Rate (V/s):").arg(channel),
+                 values.rateChannel == channel ? values.channelVoltageRiseRate : 0.0, &rate))
         return;
-    for (int row : selectedChannels())
-        module->setChannelVoltageRiseRate(row, float(rate));
+    const QList<int> channels = selectedChannels();
+    runOn({module}, [channels, rate](BaseModule *m) {
+        for (int row : channels)
+            m->setChannelVoltageRiseRate(row, float(rate));
+    });
 }
 
 void VexaControl::on_actionSetChannelVoltageFallRate_triggered()
 {
-    QPointer<BaseModule> module = currentModule();
+    BaseModule *module = currentModule();
     const int channel = currentChannel();
     if (!module || channel < 0)
         return;
+    const ModuleSnapshot values = m_session->snapshot(module);
     double rate = 0.0;
-    if (!askRate(tr("Input Channel %1 Voltage Fall Rate (V/s):").arg(channel), module->channelVoltageFallRate(channel), &rate) || !module)
+    if (!askRate(tr("Input Channel %1 Voltage Fall Rate (V/s):").arg(channel),
+                 values.rateChannel == channel ? values.channelVoltageFallRate : 0.0, &rate))
         return;
-    for (int row : selectedChannels())
-        module->setChannelVoltageFallRate(row, float(rate));
+    const QList<int> channels = selectedChannels();
+    runOn({module}, [channels, rate](BaseModule *m) {
+        for (int row : channels)
+            m->setChannelVoltageFallRate(row, float(rate));
+    });
 }
 
 void VexaControl::on_actionAutoSwitchMeasurement_triggered(bool checked)
 {
-    if (BaseModule *module = currentModule())
-        module->setChannelBothMeasurementsEnabled(qMax(0, currentChannel()), checked);
+    const int channel = qMax(0, currentChannel());
+    runOnCurrent([channel, checked](BaseModule *module) { module->setChannelBothMeasurementsEnabled(channel, checked); });
 }
 
 void VexaControl::on_actionSetChannelExternalMeasurementOn_triggered()
 {
-    if (BaseModule *module = currentModule(); module && currentChannel() >= 0)
-        module->setChannelExternalMeasurementEnabled(currentChannel(), true);
+    if (const int channel = currentChannel(); channel >= 0)
+        runOnCurrent([channel](BaseModule *module) { module->setChannelExternalMeasurementEnabled(channel, true); });
 }
 
 void VexaControl::on_actionSetChannelExternalMeasurementOff_triggered()
 {
-    if (BaseModule *module = currentModule(); module && currentChannel() >= 0)
-        module->setChannelExternalMeasurementEnabled(currentChannel(), false);
+    if (const int channel = currentChannel(); channel >= 0)
+        runOnCurrent([channel](BaseModule *module) { module->setChannelExternalMeasurementEnabled(channel, false); });
 }
 
 void VexaControl::on_actionSetChannelRippleMeasurementOn_triggered()
 {
-    if (BaseModule *module = currentModule(); module && currentChannel() >= 0)
-        module->setChannelRippleMeasurementEnabled(currentChannel(), true);
+    if (const int channel = currentChannel(); channel >= 0)
+        runOnCurrent([channel](BaseModule *module) { module->setChannelRippleMeasurementEnabled(channel, true); });
 }
 
 void VexaControl::on_actionSetChannelRippleMeasurementOff_triggered()
 {
-    if (BaseModule *module = currentModule(); module && currentChannel() >= 0)
-        module->setChannelRippleMeasurementEnabled(currentChannel(), false);
+    if (const int channel = currentChannel(); channel >= 0)
+        runOnCurrent([channel](BaseModule *module) { module->setChannelRippleMeasurementEnabled(channel, false); });
 }

@@ -15,6 +15,8 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+
+#include <memory>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -34,13 +36,24 @@ void VexaControl::on_actionSetLiveInsertion_triggered()
 {
     if (!m_session->controller())
         return;
-    const bool active = m_session->controller()->isLiveInsertion();
-    const QString text = active ? tr("End the Live Insertion mode for the whole system?")
-                                : tr("Begin the Live Insertion mode for the whole system?\n\n"
-                                     "Note: to plug out a module, turn off all channels in this module first!");
-    if (MessageBox::question(this, productTitle(), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-        == QMessageBox::Yes)
-        m_session->controller()->setLiveInsertion(!active);
+    // The state is asked on the crate thread; the question follows.
+    auto active = std::make_shared<bool>(false);
+    m_session->post([this, active] {
+        if (BaseController *controller = m_session->controller())
+            *active = controller->isLiveInsertion();
+    }, this, [this, active] {
+        const QString text = *active ? tr("End the Live Insertion mode for the whole system?")
+                                     : tr("Begin the Live Insertion mode for the whole system?\n\n"
+                                          "Note: to plug out a module, turn off all channels in this module first!");
+        if (MessageBox::question(this, productTitle(), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            != QMessageBox::Yes)
+            return;
+        const bool on = !*active;
+        m_session->post([this, on] {
+            if (BaseController *controller = m_session->controller())
+                controller->setLiveInsertion(on);
+        });
+    });
 }
 
 void VexaControl::on_actionPassword_triggered()
@@ -157,7 +170,7 @@ void VexaControl::closeEvent(QCloseEvent *event)
     }
     // A running script is stopped first: it could switch channels on again.
     releaseScriptModule();
-    for (BaseModule *module : m_session->modules())
-        module->setSelectedChannelsOff(allChannelsMask());
+    // Queued before the crate thread ends: the window's close waits for it.
+    runOn(m_session->modules(), [](BaseModule *module) { module->setSelectedChannelsOff(allChannelsMask()); });
     event->accept();
 }

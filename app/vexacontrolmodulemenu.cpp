@@ -35,8 +35,7 @@ void VexaControl::on_actionSetModulesVoltageRamp_triggered()
     double value = 0.0;
     if (!askVoltageRamp(&value))
         return;
-    for (BaseModule *module : selectedModules())
-        module->setVoltageRampSpeed(float(value));
+    runOn(selectedModules(), [value](BaseModule *module) { module->setVoltageRampSpeed(float(value)); });
 }
 
 void VexaControl::on_actionSetModulesCurrentRamp_triggered()
@@ -47,14 +46,12 @@ void VexaControl::on_actionSetModulesCurrentRamp_triggered()
     double value = 0.0;
     if (!askCurrentRamp(&value))
         return;
-    for (BaseModule *m : selectedModules())
-        m->setCurrentRampSpeed(float(value));
+    runOn(selectedModules(), [value](BaseModule *m) { m->setCurrentRampSpeed(float(value)); });
 }
 
 void VexaControl::on_actionClearAllEvents_triggered()
 {
-    if (BaseModule *module = currentModule())
-        module->doClear();
+    runOnCurrent([=](BaseModule *module) { module->doClear(); });
 }
 
 void VexaControl::on_clearModuleEventsButton_clicked()
@@ -68,14 +65,24 @@ void VexaControl::on_actionAdcSampleRate_triggered()
     if (!module)
         return;
     const QStringList items = {QStringLiteral("50"), QStringLiteral("60"), QStringLiteral("100"), QStringLiteral("500")};
-    int current = items.indexOf(QString::number(module->adcSamplesPerSecond()));
-    if (current < 0)
-        current = items.indexOf(QStringLiteral("500"));
-    bool ok = false;
-    const QString item = MessageBox::getItem(this, productTitle(), tr("Choose ADC Sample Rate (samples per second):"),
-                                             items, current, false, &ok);
-    if (ok && !item.isEmpty() && module)
-        module->setAdcSamplesPerSecond(item.toUInt(nullptr, 10));
+    // The module's rate, asked on the crate thread; the prompt follows.
+    auto rate = std::make_shared<quint32>(0);
+    m_session->post([this, module = module.data(), rate] {
+        if (m_session->modules().contains(module))
+            *rate = module->adcSamplesPerSecond();
+    }, this, [this, module, items, rate] {
+        int current = items.indexOf(QString::number(*rate));
+        if (current < 0)
+            current = items.indexOf(QStringLiteral("500"));
+        bool ok = false;
+        const QString item = MessageBox::getItem(this, productTitle(),
+                                                 tr("Choose ADC Sample Rate (samples per second):"), items, current,
+                                                 false, &ok);
+        if (ok && !item.isEmpty() && module) {
+            const quint32 value = item.toUInt(nullptr, 10);
+            runOn({module.data()}, [value](BaseModule *m) { m->setAdcSamplesPerSecond(value); });
+        }
+    });
 }
 
 void VexaControl::on_actionDigitalFilter_triggered()
@@ -85,67 +92,74 @@ void VexaControl::on_actionDigitalFilter_triggered()
         return;
     const QStringList items = {QStringLiteral("1"), QStringLiteral("16"), QStringLiteral("64"), QStringLiteral("256"),
                                QStringLiteral("1024")};
-    int current = items.indexOf(QString::number(module->digitalFilter()));
-    if (current < 0)
-        current = items.indexOf(QStringLiteral("64"));
-    bool ok = false;
-    const QString item = MessageBox::getItem(this, productTitle(), tr("Choose Digital Filter averaging steps:"), items,
-                                             current, false, &ok);
-    if (ok && !item.isEmpty() && module)
-        module->setDigitalFilter(item.toUInt(nullptr, 10));
+    auto filter = std::make_shared<quint32>(0);
+    m_session->post([this, module = module.data(), filter] {
+        if (m_session->modules().contains(module))
+            *filter = module->digitalFilter();
+    }, this, [this, module, items, filter] {
+        int current = items.indexOf(QString::number(*filter));
+        if (current < 0)
+            current = items.indexOf(QStringLiteral("64"));
+        bool ok = false;
+        const QString item = MessageBox::getItem(this, productTitle(), tr("Choose Digital Filter averaging steps:"),
+                                                 items, current, false, &ok);
+        if (ok && !item.isEmpty() && module) {
+            const quint32 value = item.toUInt(nullptr, 10);
+            runOn({module.data()}, [value](BaseModule *m) { m->setDigitalFilter(value); });
+        }
+    });
 }
 
 void VexaControl::on_actionCalibrationMode_triggered(bool checked)
 {
-    BaseModule *module = currentModule();
-    if (!module)
-        return;
-    module->setFactoryMode(checked ? FactoryModeOn : FactoryModeOff);
-    // Read every value of the module anew in the other mode.
-    module->setConnectionState(ModuleConnectionState::Unknown);
+    runOnCurrent([checked](BaseModule *module) {
+        module->setFactoryMode(checked ? FactoryModeOn : FactoryModeOff);
+        // Read every value of the module anew in the other mode.
+        module->setConnectionState(ModuleConnectionState::Unknown);
+    });
 }
 
 void VexaControl::on_actionSetFineAdjustmentOn_triggered()
 {
-    if (BaseModule *module = currentModule())
-        module->setFineAdjustment(true);
+    runOnCurrent([=](BaseModule *module) { module->setFineAdjustment(true); });
 }
 
 void VexaControl::on_actionSetFineAdjustmentOff_triggered()
 {
-    if (BaseModule *module = currentModule())
-        module->setFineAdjustment(false);
+    runOnCurrent([=](BaseModule *module) { module->setFineAdjustment(false); });
 }
 
 void VexaControl::on_actionSetAllChannelsOn_triggered()
 {
-    for (BaseModule *module : selectedModules())
-        module->setSelectedChannelsOn(allChannelsMask());
+    runOn(selectedModules(), [=](BaseModule *module) { module->setSelectedChannelsOn(allChannelsMask()); });
 }
 
 void VexaControl::on_actionSetAllChannelsOff_triggered()
 {
-    for (BaseModule *module : selectedModules())
-        module->setSelectedChannelsOff(allChannelsMask());
+    runOn(selectedModules(), [=](BaseModule *module) { module->setSelectedChannelsOff(allChannelsMask()); });
 }
 
 void VexaControl::on_actionSetAllChannelsVoltageRiseRate_triggered()
 {
-    QPointer<BaseModule> module = currentModule();
+    BaseModule *module = currentModule();
     if (!module)
         return;
+    const ModuleSnapshot values = m_session->snapshot(module);
     double rate = 0.0;
-    if (askRate(tr("Input Voltage Rise Rate (V/s) for all Channels:"), module->channelVoltageRiseRate(qMax(0, currentChannel())), &rate) && module)
+    if (askRate(tr("Input Voltage Rise Rate (V/s) for all Channels:"),
+                values.rateChannel == qMax(0, currentChannel()) ? values.channelVoltageRiseRate : 0.0, &rate))
         setAllChannelsRate(module, float(rate), true);
 }
 
 void VexaControl::on_actionSetAllChannelsVoltageFallRate_triggered()
 {
-    QPointer<BaseModule> module = currentModule();
+    BaseModule *module = currentModule();
     if (!module)
         return;
+    const ModuleSnapshot values = m_session->snapshot(module);
     double rate = 0.0;
-    if (askRate(tr("Input Voltage Fall Rate (V/s) for all Channels:"), module->channelVoltageFallRate(qMax(0, currentChannel())), &rate) && module)
+    if (askRate(tr("Input Voltage Fall Rate (V/s) for all Channels:"),
+                values.rateChannel == qMax(0, currentChannel()) ? values.channelVoltageFallRate : 0.0, &rate))
         setAllChannelsRate(module, float(rate), false);
 }
 
@@ -155,8 +169,7 @@ void VexaControl::setChannelsVoltage(int scope)
     if (!askVoltage(scope, &value))
         return;
     const QList<BaseModule *> targets = scope == ScopeAllModules ? m_session->modules() : selectedModules();
-    for (BaseModule *module : targets)
-        module->setAllChannelsVoltageSet(float(value));
+    runOn(targets, [value](BaseModule *module) { module->setAllChannelsVoltageSet(float(value)); });
 }
 
 void VexaControl::setChannelsCurrent(int scope)
@@ -165,8 +178,7 @@ void VexaControl::setChannelsCurrent(int scope)
     if (!askCurrent(scope, &value))
         return;
     const QList<BaseModule *> targets = scope == ScopeAllModules ? m_session->modules() : selectedModules();
-    for (BaseModule *module : targets)
-        module->setAllChannelsCurrentSet(float(value));
+    runOn(targets, [value](BaseModule *module) { module->setAllChannelsCurrentSet(float(value)); });
 }
 
 void VexaControl::on_actionSetAllVoltages_triggered()
@@ -187,69 +199,63 @@ void VexaControl::on_actionSetAllChannelsVoltageIncremental_triggered()
     const int n = module->channelNumber();
     if (n <= 0)
         return;
-    const double nominal = std::fabs(module->channelVoltageNominal(0));
+    const double nominal = std::fabs(m_session->snapshot(module).voltageNominal.value(0));
     const double step = std::min(100.0, nominal / n);
-    double value = m_staircaseDescending ? nominal : nominal - (n - 1) * step;
+    const double first = m_staircaseDescending ? nominal : nominal - (n - 1) * step;
     const double delta = m_staircaseDescending ? -step : step;
-    for (int channel = 0; channel < n; ++channel) {
-        module->setChannelVoltageSet(channel, float(std::floor(value)));
-        value += delta;
-    }
+    runOn({module}, [n, first, delta](BaseModule *m) {
+        double value = first;
+        for (int channel = 0; channel < n; ++channel) {
+            m->setChannelVoltageSet(channel, float(std::floor(value)));
+            value += delta;
+        }
+    });
     m_staircaseDescending = !m_staircaseDescending;
 }
 
 void VexaControl::on_actionSetAllChannelsEmergencyOff_triggered()
 {
-    if (BaseModule *module = currentModule())
-        module->setSelectedChannelsEmergencyOff(allChannelsMask());
+    runOnCurrent([](BaseModule *module) { module->setSelectedChannelsEmergencyOff(allChannelsMask()); }, true);
 }
 
 void VexaControl::on_actionClearAllChannelsEmergencyOff_triggered()
 {
-    if (BaseModule *module = currentModule())
-        module->clearSelectedChannelsEmergencyOff(allChannelsMask());
+    runOnCurrent([=](BaseModule *module) { module->clearSelectedChannelsEmergencyOff(allChannelsMask()); });
 }
 
 void VexaControl::on_actionSetKillEnable_triggered()
 {
-    if (BaseModule *module = currentModule())
-        module->setKillEnable(true);
+    runOnCurrent([=](BaseModule *module) { module->setKillEnable(true); });
 }
 
 void VexaControl::on_actionSetKillDisable_triggered()
 {
-    if (BaseModule *module = currentModule())
-        module->setKillEnable(false);
+    runOnCurrent([=](BaseModule *module) { module->setKillEnable(false); });
 }
 
 void VexaControl::on_actionDisableAllResistors_triggered()
 {
-    if (BaseModule *module = currentModule())
-        module->setResistor(NoResistor);
+    runOnCurrent([=](BaseModule *module) { module->setResistor(NoResistor); });
 }
 
 void VexaControl::on_actionEnableResistor1_triggered()
 {
-    if (BaseModule *module = currentModule())
-        module->setResistor(R1);
+    runOnCurrent([=](BaseModule *module) { module->setResistor(R1); });
 }
 
 void VexaControl::on_actionEnableResistor2_triggered()
 {
-    if (BaseModule *module = currentModule())
-        module->setResistor(R2);
+    runOnCurrent([=](BaseModule *module) { module->setResistor(R2); });
 }
 
 void VexaControl::on_actionEnableBothResistors_triggered()
 {
-    if (BaseModule *module = currentModule())
-        module->setResistor(R1R2);
+    runOnCurrent([=](BaseModule *module) { module->setResistor(R1R2); });
 }
 
 void VexaControl::on_actionDoMultiplex_triggered()
 {
-    if (BaseModule *module = currentModule())
-        module->doMultiplex();
+    runOnCurrent([=](BaseModule *module) { module->doMultiplex(); });
 }
 
 // ---------------------------------------------------------------- line edits and links
@@ -258,32 +264,32 @@ void VexaControl::on_voltageRampSpeed_returnPressed()
 {
     bool ok = false;
     const float value = m_ui->voltageRampSpeed->text().toFloat(&ok);
-    if (BaseModule *module = currentModule(); module && ok)
-        module->setVoltageRampSpeed(value);
+    if (ok)
+        runOnCurrent([value](BaseModule *module) { module->setVoltageRampSpeed(value); });
 }
 
 void VexaControl::on_currentRampSpeed_returnPressed()
 {
     bool ok = false;
     const float value = m_ui->currentRampSpeed->text().toFloat(&ok);
-    if (BaseModule *module = currentModule(); module && ok)
-        module->setCurrentRampSpeed(value);
+    if (ok)
+        runOnCurrent([value](BaseModule *module) { module->setCurrentRampSpeed(value); });
 }
 
 void VexaControl::on_channelVoltageRiseRate_returnPressed()
 {
     bool ok = false;
     const float value = m_ui->channelVoltageRiseRate->text().toFloat(&ok);
-    if (BaseModule *module = currentModule(); module && ok && currentChannel() >= 0)
-        module->setChannelVoltageRiseRate(currentChannel(), value);
+    if (const int channel = currentChannel(); ok && channel >= 0)
+        runOnCurrent([channel, value](BaseModule *module) { module->setChannelVoltageRiseRate(channel, value); });
 }
 
 void VexaControl::on_channelVoltageFallRate_returnPressed()
 {
     bool ok = false;
     const float value = m_ui->channelVoltageFallRate->text().toFloat(&ok);
-    if (BaseModule *module = currentModule(); module && ok && currentChannel() >= 0)
-        module->setChannelVoltageFallRate(currentChannel(), value);
+    if (const int channel = currentChannel(); ok && channel >= 0)
+        runOnCurrent([channel, value](BaseModule *module) { module->setChannelVoltageFallRate(channel, value); });
 }
 
 void VexaControl::on_allChannelVoltageRiseRate_returnPressed()
@@ -304,12 +310,10 @@ void VexaControl::on_allChannelVoltageFallRate_returnPressed()
 
 void VexaControl::on_moduleKillEnable_linkActivated(const QString &)
 {
-    if (BaseModule *module = currentModule())
-        module->setKillEnable(!module->killEnable());
+    runOnCurrent([=](BaseModule *module) { module->setKillEnable(!module->killEnable()); });
 }
 
 void VexaControl::on_moduleAdjusting_linkActivated(const QString &)
 {
-    if (BaseModule *module = currentModule())
-        module->setFineAdjustment(!module->fineAdjustment());
+    runOnCurrent([=](BaseModule *module) { module->setFineAdjustment(!module->fineAdjustment()); });
 }

@@ -9,14 +9,18 @@
 #include "dialogwriteprofile.h"
 #include "factorysettings.h"
 #include "messagebox.h"
-#include "waiter.h"
 
 #include <QDir>
+#include <QPointer>
 #include <QStatusBar>
+
+#include <memory>
 
 namespace {
 const QString kProfileSuffix = QStringLiteral(".txt");
-}
+// Saving and loading a profile: one at a time.
+const QString kProfileCommand = QStringLiteral("profile");
+} // namespace
 
 void VexaControl::setProfileActionsEnabled(bool enabled)
 {
@@ -39,20 +43,29 @@ void VexaControl::on_actionSaveProfile_triggered()
         return;
     if (!fileName.endsWith(kProfileSuffix))
         fileName += kProfileSuffix;
+    if (!m_session->beginLongCommand(kProfileCommand)) {
+        MessageBox::information(this, productTitle(), tr("A profile is still being saved or loaded; wait until that has finished."));
+        return;
+    }
 
     setProfileActionsEnabled(false);
-    QString error;
-    bool saved = false;
-    {
-        CrateSession::RefreshPause pause(m_session);
+    // Read and written on the crate thread; no refresh reads in between.
+    struct Result {
+        bool saved = false;
+        QString error;
+    };
+    auto result = std::make_shared<Result>();
+    m_session->postModules({module}, [fileName, result](BaseModule *m) {
         FactorySettings factory;
-        saved = factory.save(module, fileName, &error);
-    }
-    setProfileActionsEnabled(true);
-    if (saved)
-        statusBar()->showMessage(tr("Profile saved to file %1.").arg(fileName));
-    else
-        MessageBox::warning(this, productTitle(), error);
+        result->saved = factory.save(m, fileName, &result->error);
+    }, this, [this, fileName, result] {
+        m_session->endLongCommand(kProfileCommand);
+        setProfileActionsEnabled(true);
+        if (result->saved)
+            statusBar()->showMessage(tr("Profile saved to file %1.").arg(fileName));
+        else if (!result->error.isEmpty())
+            MessageBox::warning(this, productTitle(), result->error);
+    });
 }
 
 void VexaControl::on_actionLoadProfile_triggered()
@@ -64,27 +77,66 @@ void VexaControl::on_actionLoadProfile_triggered()
                                                          tr("Profile Files (*.txt)"));
     if (fileName.isEmpty())
         return;
+    if (!m_session->beginLongCommand(kProfileCommand)) {
+        MessageBox::information(this, productTitle(), tr("A profile is still being saved or loaded; wait until that has finished."));
+        return;
+    }
 
     setProfileActionsEnabled(false);
+    // The file is read and checked here, the operator confirms on the log; the
+    // writes and their read-back polls run on the crate thread, the log of the
+    // dialog and the questions come back here.
+    auto *dialog = new DialogWriteProfile(this);
+    bool accepted = false;
+    ModuleProfile profile;
     {
-        CrateSession::RefreshPause pause(m_session);
-        DialogWriteProfile dialog(this);
-        FactorySettings factory;
-        connect(&factory, &FactorySettings::addLineToWriteProfileLog, &dialog, &DialogWriteProfile::addToLog);
-        factory.inform = [this](const QString &text) { MessageBox::information(this, productTitle(), text); };
-        factory.askRetry = [this](const QString &text) {
-            return MessageBox::question(this, productTitle(), text, QMessageBox::Yes | QMessageBox::No)
-                   == QMessageBox::Yes;
-        };
-        factory.wait = [](int milliseconds) { Waiter::wait(milliseconds); };
-        dialog.show();
-        factory.writeProfile(module, fileName, [&dialog] {
-            return MessageBox::execDialog(dialog, DialogWriteProfile::tr("Press Ok to write this configuration into the module."),
-                                          dialog.logText(), {})
-                   == QDialog::Accepted;
+        FactorySettings reader;
+        connect(&reader, &FactorySettings::addLineToWriteProfileLog, dialog, &DialogWriteProfile::addToLog);
+        reader.inform = [this](const QString &text) { MessageBox::information(this, productTitle(), text); };
+        dialog->show();
+        // The confirmation only records the answer: the module is written below.
+        reader.writeProfile(module, fileName, [dialog, &accepted] {
+            accepted = MessageBox::execDialog(*dialog, DialogWriteProfile::tr("Press Ok to write this configuration into the module."),
+                                              dialog->logText(), {})
+                       == QDialog::Accepted;
+            return false;
         });
+        if (accepted) {
+            disconnect(&reader, nullptr, dialog, nullptr);
+            accepted = reader.readProfile(fileName, module->channelNumber(), &profile);
+        }
     }
-    setProfileActionsEnabled(true);
+    if (!accepted) {
+        delete dialog;
+        m_session->endLongCommand(kProfileCommand);
+        setProfileActionsEnabled(true);
+        return;
+    }
+    QPointer<DialogWriteProfile> log = dialog;
+    CrateSession *session = m_session;
+    m_session->postModules({module}, [this, session, profile, log](BaseModule *m) {
+        FactorySettings writer;
+        if (log)
+            connect(&writer, &FactorySettings::addLineToWriteProfileLog, log, &DialogWriteProfile::addToLog);
+        writer.inform = [this, session](const QString &text) {
+            session->askGuiThread(this, [this, text] {
+                MessageBox::information(this, productTitle(), text);
+                return true;
+            });
+        };
+        writer.askRetry = [this, session](const QString &text) {
+            return session->askGuiThread(this, [this, text] {
+                return MessageBox::question(this, productTitle(), text, QMessageBox::Yes | QMessageBox::No)
+                       == QMessageBox::Yes;
+            });
+        };
+        writer.wait = [session](int milliseconds) { session->crateThreadWait(milliseconds); };
+        writer.writeProfile(m, profile);
+    }, this, [this, log] {
+        delete log.data();
+        m_session->endLongCommand(kProfileCommand);
+        setProfileActionsEnabled(true);
+    });
 }
 
 void VexaControl::on_actionFactorySettings_triggered()

@@ -90,8 +90,10 @@ QList<float> VexaControl::consideredValues(int scope, bool voltage) const
     BaseModule *module = currentModule();
     if (!module)
         return values;
-    auto nominal = [voltage](BaseModule *m, int channel) {
-        return std::fabs(voltage ? m->channelVoltageNominal(channel) : m->channelCurrentNominal(channel));
+    // The nominal values the crate thread read when each module first answered.
+    auto nominal = [this, voltage](BaseModule *m, int channel) {
+        const ModuleSnapshot values = m_session->snapshot(m);
+        return std::fabs(voltage ? values.voltageNominal.value(channel) : values.currentNominal.value(channel));
     };
     if (scope == ScopeChannels && selectedChannels().size() <= 1) {
         const int channel = qMax(0, currentChannel());
@@ -135,7 +137,7 @@ bool VexaControl::askVoltage(int scope, double *value)
         label += tr("\n\nNote: the maximum delta for bipolar modules is 3000 V.");
 
     bool ok = false;
-    const double initial = module->channelVoltageSet(channel);
+    const double initial = m_session->snapshot(module).voltageSet.value(channel);
     const double entered = MessageBox::getDouble(this, productTitle(), label, initial, lower, largest,
                                                  module->voltagePrecision(), &ok);
     if (!ok)
@@ -162,7 +164,7 @@ bool VexaControl::askCurrent(int scope, double *value)
 
     const int channel = qMax(0, currentChannel());
     bool ok = false;
-    const double initial = module->siCurrentToUserCurrent(module->channelCurrentSet(channel));
+    const double initial = module->siCurrentToUserCurrent(m_session->snapshot(module).currentSet.value(channel));
     const double entered = MessageBox::getDouble(this, productTitle(), label, initial, 0.0, largest,
                                                  module->currentPrecision(), &ok);
     if (!ok)
@@ -180,7 +182,7 @@ bool VexaControl::askVoltageRamp(double *value)
     const double entered = MessageBox::getDouble(
         this, productTitle(),
         tr("Input Voltage Ramp speed (%/s):\n\nNote: Voltage Ramp speed will be limited to 1 %\nin Delayed Trip and Kill Enable."),
-        module->voltageRampSpeed(), 0.001, module->maximumVoltageRampSpeed(), 3, &ok);
+        m_session->snapshot(module).voltageRampSpeed, 0.001, module->maximumVoltageRampSpeed(), 3, &ok);
     if (ok)
         *value = entered;
     return ok;
@@ -193,7 +195,7 @@ bool VexaControl::askCurrentRamp(double *value)
         return false;
     bool ok = false;
     const double entered = MessageBox::getDouble(this, productTitle(), tr("Input Current Ramp speed (%/s):"),
-                                                 module->currentRampSpeed(), 1.0, 100.0, 1, &ok);
+                                                 m_session->snapshot(module).currentRampSpeed, 1.0, 100.0, 1, &ok);
     if (ok)
         *value = entered;
     return ok;
@@ -210,10 +212,12 @@ bool VexaControl::askRate(const QString &label, double initial, double *value)
 
 void VexaControl::setAllChannelsRate(BaseModule *module, float rate, bool rise)
 {
-    for (int channel = 0; channel < module->channelNumber(); ++channel) {
-        if (rise)
-            module->setChannelVoltageRiseRate(channel, rate);
-        else
-            module->setChannelVoltageFallRate(channel, rate);
-    }
+    runOn({module}, [rate, rise](BaseModule *m) {
+        for (int channel = 0; channel < m->channelNumber(); ++channel) {
+            if (rise)
+                m->setChannelVoltageRiseRate(channel, rate);
+            else
+                m->setChannelVoltageFallRate(channel, rate);
+        }
+    });
 }

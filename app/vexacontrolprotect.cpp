@@ -22,6 +22,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <memory>
 #include <cmath>
 
 namespace {
@@ -75,7 +76,7 @@ void VexaControl::on_actionModuleOverview_triggered()
     overview->reset();
     setOverviewHeaders();
     shown(overview);
-    m_session->refreshOverview();
+    m_session->refreshSoon(CrateSession::OverviewRefresh);
 }
 
 DialogChannelBounds *VexaControl::boundsDialog() const
@@ -110,7 +111,7 @@ void VexaControl::on_actionBounds_triggered()
     bounds->currentChannelChanged(module->serialNumber(), qMax(0, currentChannel()));
     shown(bounds);
     // Ranges and values at once rather than with the next module refresh.
-    m_session->refreshModule();
+    m_session->refreshSoon(CrateSession::ModuleRefresh);
 }
 
 // Current trip: the set current and, where the channels regulate their
@@ -125,12 +126,13 @@ void VexaControl::setCurrentTrip(int scope)
     const QList<BaseModule *> targets = scope == ScopeAllModules ? modules() : QList<BaseModule *>{module};
     QList<float> nominals;
     for (BaseModule *m : targets) {
+        const ModuleSnapshot values = m_session->snapshot(m);
         if (scope == ScopeChannels) {
-            nominals.append(std::fabs(m->channelCurrentNominal(channel)));
+            nominals.append(std::fabs(values.currentNominal.value(channel)));
             continue;
         }
         for (int ch = 0; ch < m->channelNumber(); ++ch)
-            nominals.append(std::fabs(m->channelCurrentNominal(ch)));
+            nominals.append(std::fabs(values.currentNominal.value(ch)));
     }
     if (nominals.isEmpty())
         return;
@@ -140,40 +142,51 @@ void VexaControl::setCurrentTrip(int scope)
     for (BaseModule *m : targets)
         capable = capable || m->isDelayedTripCapable();
 
-    module->refreshAllDelayedTripActions();
-    DialogSetCurrent dialog(this);
-    dialog.setChannel(scope == ScopeChannels ? channel : -1);
-    dialog.setUnit(module->currentUnit(channel));
-    dialog.setDecimals(module->currentPrecision());
-    dialog.setMaximum(module->siCurrentToUserCurrent(largest));
-    dialog.setLowestMaximum(module->siCurrentToUserCurrent(smallest));
-    dialog.setValue(module->siCurrentToUserCurrent(module->channelCurrentSet(channel)));
-    dialog.setDelayedTripCapable(capable);
-    dialog.setDelayedTrip(module->channelDelayedTripEnabled(channel));
-    dialog.setDelay(module->channelDelayedTripTime(channel));
-    dialog.setAction(module->channelDelayedTripAction(channel));
-    QPointer<BaseModule> guard = module;
-    if (dialog.exec() != QDialog::Accepted || !guard)
-        return;
+    // The delayed-trip settings are read on the crate thread; the dialog follows.
+    struct Trip {
+        bool enabled = false;
+        int time = 0;
+        OutputSupervisionAction action = delayedTripOff;
+    };
+    auto trip = std::make_shared<Trip>();
+    readThen(module, [channel, trip](BaseModule *m) {
+        m->refreshAllDelayedTripActions();
+        trip->enabled = m->channelDelayedTripEnabled(channel);
+        trip->time = m->channelDelayedTripTime(channel);
+        trip->action = m->channelDelayedTripAction(channel);
+    }, [=] {
+        DialogSetCurrent dialog(this);
+        dialog.setChannel(scope == ScopeChannels ? channel : -1);
+        dialog.setUnit(module->currentUnit(channel));
+        dialog.setDecimals(module->currentPrecision());
+        dialog.setMaximum(module->siCurrentToUserCurrent(largest));
+        dialog.setLowestMaximum(module->siCurrentToUserCurrent(smallest));
+        dialog.setValue(module->siCurrentToUserCurrent(m_session->snapshot(module).currentSet.value(channel)));
+        dialog.setDelayedTripCapable(capable);
+        dialog.setDelayedTrip(trip->enabled);
+        dialog.setDelay(trip->time);
+        dialog.setAction(trip->action);
+        // The modules may be replaced while the dialog is open: runOn writes
+        // only those of the same connection.
+        if (dialog.exec() != QDialog::Accepted || !modules().contains(module))
+            return;
 
-    const float current = module->userCurrentToSiCurrent(float(dialog.value()));
-    const bool trip = dialog.delayedTrip();
-    const auto action = OutputSupervisionAction(trip ? dialog.action() : int(delayedTripOff));
-    const int delay = trip ? dialog.delay() : 0;
-    // The modules may have been replaced while the dialog was open.
-    for (BaseModule *m : targets) {
-        if (!modules().contains(m))
-            continue;
-        if (scope == ScopeChannels) {
-            m->setChannelCurrentSet(channel, current);
-            if (m->isDelayedTripCapable())
-                m->setChannelDelayedTripAction(channel, action, delay);
-        } else {
-            m->setAllChannelsCurrentSet(current);
-            if (m->isDelayedTripCapable())
-                m->setAllChannelsDelayedTripAction(action, delay);
-        }
-    }
+        const float current = module->userCurrentToSiCurrent(float(dialog.value()));
+        const bool tripOn = dialog.delayedTrip();
+        const auto action = OutputSupervisionAction(tripOn ? dialog.action() : int(delayedTripOff));
+        const int delay = tripOn ? dialog.delay() : 0;
+        runOn(targets, [scope, channel, current, action, delay](BaseModule *m) {
+            if (scope == ScopeChannels) {
+                m->setChannelCurrentSet(channel, current);
+                if (m->isDelayedTripCapable())
+                    m->setChannelDelayedTripAction(channel, action, delay);
+            } else {
+                m->setAllChannelsCurrentSet(current);
+                if (m->isDelayedTripCapable())
+                    m->setAllChannelsDelayedTripAction(action, delay);
+            }
+        });
+    });
 }
 
 void VexaControl::on_actionSetChannelCurrentTrip_triggered()
@@ -197,22 +210,25 @@ void VexaControl::setInhibitAction(int scope)
     if (!module)
         return;
     const int channel = qMax(0, currentChannel());
-    module->refreshAllInhibitActions();
-    DialogInhibit dialog(this);
-    dialog.setChannel(scope == ScopeChannels ? channel : -1);
-    dialog.setAction(module->channelInhibitAction(channel));
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    const auto action = OutputSupervisionAction(dialog.action());
-    const QList<BaseModule *> targets = scope == ScopeAllModules ? modules() : QList<BaseModule *>{module};
-    for (BaseModule *m : targets) {
-        if (!modules().contains(m))
-            continue;
-        if (scope == ScopeChannels)
-            m->setChannelInhibitAction(channel, action);
-        else
-            m->setAllChannelsInhibitAction(action);
-    }
+    auto current = std::make_shared<OutputSupervisionAction>();
+    readThen(module, [channel, current](BaseModule *m) {
+        m->refreshAllInhibitActions();
+        *current = m->channelInhibitAction(channel);
+    }, [=] {
+        DialogInhibit dialog(this);
+        dialog.setChannel(scope == ScopeChannels ? channel : -1);
+        dialog.setAction(*current);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        const auto action = OutputSupervisionAction(dialog.action());
+        const QList<BaseModule *> targets = scope == ScopeAllModules ? modules() : QList<BaseModule *>{module};
+        runOn(targets, [scope, channel, action](BaseModule *m) {
+            if (scope == ScopeChannels)
+                m->setChannelInhibitAction(channel, action);
+            else
+                m->setAllChannelsInhibitAction(action);
+        });
+    });
 }
 
 void VexaControl::on_actionSetChannelExternalInhibitAction_triggered()
@@ -256,7 +272,7 @@ void VexaControl::on_actionInterlockOut_triggered()
         interlock->bind(m_session);
     }
     shown(interlock);
-    m_session->refreshInterlockOut();
+    m_session->refreshSoon(CrateSession::InterlockRefresh);
 }
 
 void VexaControl::on_actionSuppliesAndTemperature_triggered()
@@ -267,41 +283,59 @@ void VexaControl::on_actionSuppliesAndTemperature_triggered()
         supplies->bind(m_session);
     }
     shown(supplies);
-    m_session->refreshModule();
+    m_session->refreshSoon(CrateSession::ModuleRefresh);
 }
 
 void VexaControl::on_actionSetChannelNominalValues_triggered()
 {
-    QPointer<BaseModule> module = currentModule();
+    BaseModule *module = currentModule();
     if (!module)
         return;
     const int channel = qMax(0, currentChannel());
-    ModuleControl control = module->control();
-    control.setSetSTOP(true);
-    module->setControl(control);
-
-    const float voltageNominal = module->channelVoltageNominal(channel);
-    const float currentNominal = module->siCurrentToUserCurrent(module->channelCurrentNominal(channel));
-    DialogSetUserNominalValues dialog(this);
-    dialog.setVoltageUnit(module->voltageUnit(channel));
-    dialog.setCurrentUnit(module->currentUnit(channel));
-    dialog.setVoltageDecimals(module->voltagePrecision());
-    dialog.setCurrentDecimals(module->currentPrecision());
-    dialog.setVoltageMaximum(std::fabs(module->channelVoltageHardwareNominal(channel)));
-    dialog.setCurrentMaximum(std::fabs(module->siCurrentToUserCurrent(module->channelCurrentHardwareNominal(channel))));
-    dialog.setVoltageNominal(voltageNominal);
-    dialog.setCurrentNominal(currentNominal);
-    const bool accepted = dialog.exec() == QDialog::Accepted;
-    if (!module)
-        return;
-    if (accepted) {
-        if (float(dialog.voltageNominal()) != voltageNominal)
-            module->setChannelVoltageNominal(channel, float(dialog.voltageNominal()));
-        if (float(dialog.currentNominal()) != currentNominal)
-            module->setChannelCurrentNominal(channel, module->userCurrentToSiCurrent(float(dialog.currentNominal())));
-    }
-    control = module->control();
-    control.setSetSTOP(false);
-    module->setControl(control);
-    module->setConnectionState(ModuleConnectionState::Unknown);
+    // The module is stopped and its values read on the crate thread; the
+    // dialog follows, and its writes go back there.
+    struct Nominal {
+        float voltage = 0.0f;
+        float current = 0.0f; // amperes
+        float voltageHardware = 0.0f;
+        float currentHardware = 0.0f; // amperes
+    };
+    auto nominal = std::make_shared<Nominal>();
+    readThen(module, [channel, nominal](BaseModule *m) {
+        ModuleControl control = m->control();
+        control.setSetSTOP(true);
+        m->setControl(control);
+        nominal->voltage = m->channelVoltageNominal(channel);
+        nominal->current = m->channelCurrentNominal(channel);
+        nominal->voltageHardware = m->channelVoltageHardwareNominal(channel);
+        nominal->currentHardware = m->channelCurrentHardwareNominal(channel);
+    }, [=] {
+        const float currentNominal = module->siCurrentToUserCurrent(nominal->current);
+        DialogSetUserNominalValues dialog(this);
+        dialog.setVoltageUnit(module->voltageUnit(channel));
+        dialog.setCurrentUnit(module->currentUnit(channel));
+        dialog.setVoltageDecimals(module->voltagePrecision());
+        dialog.setCurrentDecimals(module->currentPrecision());
+        dialog.setVoltageMaximum(std::fabs(nominal->voltageHardware));
+        dialog.setCurrentMaximum(std::fabs(module->siCurrentToUserCurrent(nominal->currentHardware)));
+        dialog.setVoltageNominal(nominal->voltage);
+        dialog.setCurrentNominal(currentNominal);
+        const bool accepted = dialog.exec() == QDialog::Accepted;
+        if (!modules().contains(module))
+            return;
+        const float voltage = float(dialog.voltageNominal());
+        const float current = module->userCurrentToSiCurrent(float(dialog.currentNominal()));
+        const bool writeVoltage = accepted && voltage != nominal->voltage;
+        const bool writeCurrent = accepted && float(dialog.currentNominal()) != currentNominal;
+        runOn({module}, [=](BaseModule *m) {
+            if (writeVoltage)
+                m->setChannelVoltageNominal(channel, voltage);
+            if (writeCurrent)
+                m->setChannelCurrentNominal(channel, current);
+            ModuleControl control = m->control();
+            control.setSetSTOP(false);
+            m->setControl(control);
+            m->setConnectionState(ModuleConnectionState::Unknown);
+        });
+    });
 }

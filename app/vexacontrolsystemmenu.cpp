@@ -31,14 +31,12 @@
 
 void VexaControl::on_actionSetAllModulesOn_triggered()
 {
-    for (BaseModule *module : m_session->modules())
-        module->setSelectedChannelsOn(allChannelsMask());
+    runOn(m_session->modules(), [=](BaseModule *module) { module->setSelectedChannelsOn(allChannelsMask()); });
 }
 
 void VexaControl::on_actionSetAllModulesOff_triggered()
 {
-    for (BaseModule *module : m_session->modules())
-        module->setSelectedChannelsOff(allChannelsMask());
+    runOn(m_session->modules(), [=](BaseModule *module) { module->setSelectedChannelsOff(allChannelsMask()); });
 }
 
 void VexaControl::on_actionSetAllModulesVoltage_triggered()
@@ -56,8 +54,7 @@ void VexaControl::on_actionSetAllModulesVoltageRamp_triggered()
     double value = 0.0;
     if (!askVoltageRamp(&value))
         return;
-    for (BaseModule *module : m_session->modules())
-        module->setVoltageRampSpeed(float(value));
+    runOn(m_session->modules(), [=](BaseModule *module) { module->setVoltageRampSpeed(float(value)); });
 }
 
 void VexaControl::on_actionSetAllModulesCurrentRamp_triggered()
@@ -65,48 +62,41 @@ void VexaControl::on_actionSetAllModulesCurrentRamp_triggered()
     double value = 0.0;
     if (!askCurrentRamp(&value))
         return;
-    for (BaseModule *module : m_session->modules())
-        module->setCurrentRampSpeed(float(value));
+    runOn(m_session->modules(), [=](BaseModule *module) { module->setCurrentRampSpeed(float(value)); });
 }
 
 void VexaControl::on_actionClearAllModulesEvents_triggered()
 {
-    for (BaseModule *module : m_session->modules())
-        module->doClear();
+    runOn(m_session->modules(), [=](BaseModule *module) { module->doClear(); });
 }
 
 void VexaControl::on_actionSetAllModulesEmergencyOff_triggered()
 {
-    for (BaseModule *module : m_session->modules())
-        module->setSelectedChannelsEmergencyOff(allChannelsMask());
+    runOn(m_session->modules(), [](BaseModule *module) { module->setSelectedChannelsEmergencyOff(allChannelsMask()); },
+          true);
 }
 
 void VexaControl::on_actionClearAllModulesEmergencyOff_triggered()
 {
-    for (BaseModule *module : m_session->modules())
-        module->clearSelectedChannelsEmergencyOff(allChannelsMask());
+    runOn(m_session->modules(), [=](BaseModule *module) { module->clearSelectedChannelsEmergencyOff(allChannelsMask()); });
 }
 
 void VexaControl::on_actionSetAllModulesFineAdjustmentOn_triggered()
 {
-    for (BaseModule *module : m_session->modules())
-        module->setFineAdjustment(true);
+    runOn(m_session->modules(), [=](BaseModule *module) { module->setFineAdjustment(true); });
 }
 
 void VexaControl::on_actionSetAllModulesFineAdjustmentOff_triggered()
 {
-    for (BaseModule *module : m_session->modules())
-        module->setFineAdjustment(false);
+    runOn(m_session->modules(), [=](BaseModule *module) { module->setFineAdjustment(false); });
 }
 
 void VexaControl::on_actionSetAllModulesKillEnable_triggered()
 {
-    for (BaseModule *module : m_session->modules())
-        module->setKillEnable(true);
+    runOn(m_session->modules(), [=](BaseModule *module) { module->setKillEnable(true); });
 }
 
 void VexaControl::on_actionSetAllModulesKillDisable_triggered()
 {
-    for (BaseModule *module : m_session->modules())
-        module->setKillEnable(false);
+    runOn(m_session->modules(), [=](BaseModule *module) { module->setKillEnable(false); });
 }

@@ -8,6 +8,16 @@
 //
 // Adding a request for a new dialog: one slot here (act on currentModule(), keyed
 // by serial number like the others), one connect in that dialog's bind().
+//
+// Threads: every access-library call of the session runs on its crate thread
+// (one QThread the session owns): the connection and discovery, each refresh,
+// every request slot and every job of the window (post, postModules). Requests
+// run one after the other in the order given, so a request made during a
+// refresh runs right after it and before the next. Urgent jobs (emergency off)
+// run next, even in the middle of a refresh. The update signals are emitted on
+// the crate thread and reach the widgets queued, with their values copied; a
+// BaseModule pointer they carry is an identity for the receiver, which reads
+// values only from the signal or from snapshot(), never from the module.
 
 #include "autocycler.h"
 #include "channelcontrol.h"
@@ -23,14 +33,24 @@
 #include <QColor>
 #include <QList>
 #include <QObject>
+#include <QHash>
+#include <QMutex>
 #include <QPointer>
 #include <QString>
+#include <QVector>
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <functional>
+#include <tuple>
+#include <type_traits>
 
 class BaseController;
 class BaseCrate;
 class BaseModule;
+class QThread;
 class QTimer;
 
 // The values of one channel that one refresh pass read, for the channel table.
@@ -66,6 +86,27 @@ struct ModuleReading {
     ModuleEventMask eventMask;
 };
 
+// The values of one module the crate thread last read, for the widgets and the
+// prompts of the GUI thread: nominal values from the module's first connection,
+// set values and channel words from the last refresh of it as current module,
+// the ramp speeds from the last module refresh.
+struct ModuleSnapshot {
+    QVector<float> voltageNominal; // user voltage unit
+    QVector<float> currentNominal; // amperes
+    QVector<float> voltageSet;     // user voltage unit
+    QVector<float> currentSet;     // amperes
+    QVector<ChannelControl> channelControl;
+    QVector<ChannelStatus> channelStatus;
+    QVector<ChannelEventStatus> channelEventStatus;
+    QVector<ChannelEventMask> channelEventMask;
+    int rateChannel = -1; // the channel the two rates below belong to (low-voltage modules)
+    float channelVoltageRiseRate = 0.0f;
+    float channelVoltageFallRate = 0.0f;
+    float voltageRampSpeed = 0.0f;
+    float currentRampSpeed = 0.0f;
+    float maximumVoltageRampSpeed = 0.0f;
+};
+
 class CrateSession : public QObject
 {
     Q_OBJECT
@@ -85,14 +126,64 @@ public:
     explicit CrateSession(ControllerFactory factory, QObject *parent = nullptr);
     ~CrateSession() override;
 
-    BaseController *controller() const { return m_controller; }
-    QList<BaseModule *> modules() const { return m_modules; }
-    QList<BaseCrate *> crates() const { return m_crates; }
+    // What the crate thread last published. The pointers are identities on the
+    // GUI thread: pass them to post()/postModules(), never call them here.
+    BaseController *controller() const;
+    QList<BaseModule *> modules() const;
+    QList<BaseCrate *> crates() const;
+    // The module the operator picked (at once, before the crate thread took it up).
     BaseModule *currentModule() const;
     int currentModuleIndex() const { return m_currentModuleIndex; }
     int currentChannel() const { return m_currentChannel; }
     // Rows of the current module's channel table: its channel number once set up, else 0.
     int channelRows() const { return m_channelRows; }
+    // The latest values of a module (empty vectors before the first read).
+    ModuleSnapshot snapshot(BaseModule *module) const;
+    // The address of the last connection and whether the controller is connected.
+    QString controllerAddress() const;
+    bool isConnected() const;
+
+    // ----- the crate thread -----
+    using Job = std::function<void()>;
+    // Runs the job on the crate thread after everything posted before it; an
+    // urgent job runs next, before the rest of a refresh in progress.
+    void post(Job job, bool urgent = false);
+    // Runs `job` on the crate thread, then `done` on the GUI thread (if
+    // `context` still exists).
+    void post(Job job, QObject *context, Job done);
+    // Runs `command` on the crate thread for each of these modules (as the GUI
+    // thread knew them) that still belongs to the same connection.
+    void postModules(const QList<BaseModule *> &modules, std::function<void(BaseModule *)> command,
+                     bool urgent = false, int generation = -1);
+    // The connection the GUI thread knows: a command that asked the operator
+    // first passes the one it started with, so it writes nothing when the
+    // modules were replaced meanwhile.
+    int generation() const { return m_guiGeneration; }
+    // The same, then `done` on the GUI thread (if `context` still exists).
+    void postModules(const QList<BaseModule *> &modules, std::function<void(BaseModule *)> command, QObject *context,
+                     Job done);
+    // A dialog that shows these values has just opened: read them next.
+    enum Refresh { ModuleRefresh, OverviewRefresh, InterlockRefresh };
+    void refreshSoon(Refresh which);
+    // Runs the job on the crate thread and waits for it (tests, and the few
+    // places that need the answer at once). Never from the crate thread.
+    void runAndWait(const Job &job);
+    bool onCrateThread() const;
+    // From the crate thread: runs `question` on the GUI thread (a message box)
+    // and waits for its answer; false when `context` goes or the session stops.
+    bool askGuiThread(QObject *context, std::function<bool()> question);
+    // Waits on the crate thread while urgent jobs still run.
+    void crateThreadWait(int milliseconds);
+    // A long command (control-word poll, profile load, factory reset) of that
+    // kind is running: a second one is refused. begin returns false then.
+    bool beginLongCommand(const QString &kind);
+    void endLongCommand(const QString &kind);
+    // Ticks that fired while the previous refresh still ran.
+    int skippedTicks() const { return m_skippedTicks.load(); }
+    // A refresh of the channel table is queued or running (tests, benchmark).
+    bool refreshRunning() const { return m_refreshBusy.load(); }
+    // Stops the refresh and the crate thread (the window closes); idempotent.
+    void shutdown();
     QTimer *refreshTimer() const { return m_refreshTimer; }
     QTimer *autoTimer() const { return m_autoTimer; }
     AutoCycler *autoCycler() const { return m_autoCycler; }
@@ -101,8 +192,11 @@ public:
     // Drops modules, crates and (when it allows) the controller and stops the refresh.
     void disconnectFromCrate();
     // Connects to the address, finds the modules and starts the refresh. False when
-    // the crate does not answer, or after fatalError (library not usable).
+    // the crate does not answer, or after fatalError (library not usable). Waits
+    // for the crate thread; the window uses startConnect.
     bool connectTo(const QString &address);
+    // The same without waiting: connectFinished tells the result.
+    void startConnect(const QString &address);
 
     // The operator picked another module (row of the module list): sets it up
     // when it is connected and announces it. Follow with setCurrentChannel.
@@ -138,6 +232,10 @@ public:
     };
 
 signals:
+    // startConnect ended: the modules are published (or the crate did not answer).
+    void connectFinished(bool connected, QString address);
+    // Progress of a long command on the crate thread, for the status bar.
+    void longCommandProgress(QString text);
     // The access library cannot be used; the program shows the text and ends (exit code 1).
     void fatalError(QString text);
     // What the window shows outside the update signals.
@@ -269,7 +367,9 @@ public slots:
     void setCrateFanSpeed(int serialNumber, int fanSpeed);
     void clearCrateEvents(int serialNumber);
 
-    // The refresh cycle: refreshChannelTable() is the timer's tick.
+    // The refresh cycle. The timer's tick posts refreshChannelTable to the crate
+    // thread (or skips it while the last one runs); called on the GUI thread,
+    // each of these runs on the crate thread and waits for it.
     void refreshChannelTable();
     void refreshCrateData();
     void refreshModule();
@@ -287,6 +387,42 @@ public slots:
     void setAutoTimerSettings(AutoCycler::Settings settings);
 
 private:
+    // Emits a signal of the session on the GUI thread: on the crate thread the
+    // values are copied now and the emission waits in the outbox, which goes
+    // to the GUI thread in one piece when the job ends, in job order. So every
+    // receiver, and a BaseModule pointer it is handed, sees the GUI thread only.
+    template <typename... S, typename... A>
+    void send(void (CrateSession::*signal)(S...), A &&...args)
+    {
+        if (!onCrateThread()) {
+            (this->*signal)(std::forward<A>(args)...);
+            return;
+        }
+        m_outbox.append([this, signal, values = std::make_tuple(std::decay_t<S>(std::forward<A>(args))...)]() mutable {
+            std::apply([this, signal](auto &...value) { (this->*signal)(value...); }, values);
+        });
+    }
+    void flushOutbox();
+    void crateLoop();
+    void deliver();
+    void tick();
+    void updateFeedMask();
+    void yieldToUrgent();
+    void runUrgentJobs();
+    BaseModule *workerModule() const;
+    void publishModules(const QList<BaseModule *> &modules, const QList<BaseCrate *> &crates);
+    void dropModules(bool withController);
+    void collectGarbage();
+    bool workerConnect(const QString &address);
+    void workerRefreshChannelTable();
+    void workerRefreshModule(BaseModule *module, int generation, int fromChannel, ModuleReading reading, bool sliced);
+    void workerRefreshOverview(int generation, int index, bool sliced);
+    void onCurrentModule(std::function<void(BaseModule *)> request);
+    void writeChannelBounds(BaseModule *module, int channel, bool asymmetricVoltageBounds, float voltageInterlockMaxSet,
+                            float voltageInterlockMinSet, bool asymmetricCurrentBounds, float currentInterlockMaxSet,
+                            float currentInterlockMinSet);
+    void workerSetCurrentModule(int index);
+    void storeNominals(BaseModule *module);
     void deleteModulesAndCrates();
     void updateModuleConnectionStates();
     bool moduleAnswers(BaseModule *module);
@@ -295,25 +431,62 @@ private:
     bool feedWanted(Feed feed);
 
     ControllerFactory m_factory;
+    std::thread m_thread;
+    std::thread::id m_threadId;
+    std::mutex m_queueMutex;
+    std::condition_variable m_queueCondition;
+    QList<Job> m_jobs; // under m_queueMutex
+    // The crate thread rings the GUI thread through a pipe: a write there and
+    // the read here order the hand-over for every tool that checks threads.
+    int m_wakeRead = -1;
+    int m_wakeWrite = -1;
+    QMutex m_deliveryMutex;
+    QList<Job> m_deliveries; // under m_deliveryMutex
+    // Written by the crate thread only, under m_stateMutex; the crate thread
+    // reads them freely, the GUI thread under the mutex.
+    mutable QMutex m_stateMutex;
     BaseController *m_controller = nullptr;
     QList<BaseModule *> m_modules;
     QList<BaseCrate *> m_crates;
+    QHash<BaseModule *, ModuleSnapshot> m_snapshots;
+    QString m_controllerAddress;
+    bool m_connected = false;
+    // Bumped on the crate thread whenever the modules go; the GUI thread's
+    // copy comes with the published list, and a job made for an older one is dropped.
+    std::atomic<int> m_generation{0};
+    int m_guiGeneration = 0;
+    // Modules, crates and controllers the crate thread let go: deleted on the
+    // GUI thread once a running script has been stopped.
+    QList<BaseModule *> m_garbageModules;
+    QList<BaseCrate *> m_garbageCrates;
+    QList<BaseController *> m_garbageControllers;
+    std::atomic<bool> m_refreshBusy{false};
+    std::atomic<int> m_refreshInterval{500};
+    std::atomic<int> m_skippedTicks{0};
+    std::atomic<int> m_feedMask{0};
+    std::atomic<bool> m_urgentPending{false};
+    QMutex m_urgentMutex;
+    QList<Job> m_urgentJobs;
+    bool m_inUrgent = false; // crate thread only
+    QList<Job> m_outbox;     // crate thread only
+    QMutex m_longMutex;
+    QStringList m_longCommands;
+    std::atomic<bool> m_shutDown{false};
     QTimer *m_refreshTimer = nullptr;
     QTimer *m_autoTimer = nullptr;
     AutoCycler *m_autoCycler = nullptr;
     bool m_autoTimerConfigured = false;
     QList<QPointer<QObject>> m_viewers[FeedCount];
-    int m_currentModuleIndex = 0;
-    int m_currentChannel = -1;
+    // The GUI thread's choice (set at once) and the crate thread's (set by the job).
+    std::atomic<int> m_currentModuleIndex{0};
+    std::atomic<int> m_currentChannel{-1};
+    int m_workerModuleIndex = 0;
+    int m_workerChannel = -1;
     bool m_channelAnnounced = false;
     int m_reconnectDelay = 15000;
-    int m_channelRows = 0;
-    bool m_moduleRefreshPending = false;
-    bool m_factoryResetRunning = false;
-    bool m_specialReports = false;
-    // Counts the connections made and dropped, so a pause that outlived one
-    // leaves the timer to the connection that followed.
-    int m_connection = 0;
+    std::atomic<int> m_channelRows{0};
+    std::atomic<bool> m_moduleRefreshPending{false};
+    std::atomic<bool> m_specialReports{false};
 
     // Refresh bookkeeping (per session, so that a second session in one process,
     // as in the tests, starts from the same point).

@@ -293,7 +293,7 @@ private slots:
         QVERIFY(channelRefreshed(window, 2));
         QVERIFY(!box(channel, "chk_isON")->isChecked());
         table(window)->setCurrentCell(6, 0);
-        QCOMPARE(channel->windowTitle(), QStringLiteral("%1: Channel 6 Status / Control").arg(Serial));
+        QTRY_COMPARE(channel->windowTitle(), QStringLiteral("%1: Channel 6 Status / Control").arg(Serial));
         QVERIFY(channelRefreshed(window));
         QVERIFY(box(channel, "chk_isON")->isChecked());
         QVERIFY(box(channel, "chk_setON")->isChecked());
@@ -344,8 +344,11 @@ private slots:
         DialogModuleControl *module = openModuleDialog(window);
         // No refresh may call the library meanwhile.
         window.channelTableTimer()->stop();
-        QTest::qWait(100);
         CrateSession *session = window.session();
+        // The crate thread finishes what the last tick queued (a module refresh
+        // goes in slices, each queued behind the one before).
+        for (int job = 0; job < 20; ++job)
+            session->runAndWait([] {});
 
         using D = DialogChannelControl;
         using M = DialogModuleControl;
@@ -385,9 +388,11 @@ private slots:
             FakeWiener::clearCalls();
             request.cut();
             click(request.dialog, request.button);
+            session->runAndWait([] {});
             QVERIFY2(FakeWiener::calls().isEmpty(), request.name);
             request.restore();
             click(request.dialog, request.button);
+            session->runAndWait([] {});
             QCOMPARE(FakeWiener::calls(), request.calls);
         }
     }

@@ -150,7 +150,9 @@ private slots:
         action(window, "actionSetChannelVoltage")->trigger();
         QVERIFY2(qAbs(MessageBox::last().value.toDouble() + 100.0) < 1e-3,
                  qPrintable(MessageBox::last().value.toString()));
-        // Put the channel back to 0 V for the cases that follow.
+        // Put the channel back to 0 V for the cases that follow, after the
+        // commands queued on the crate thread.
+        window.session()->runAndWait([] {});
         module->setChannelVoltageSet(1, 0.0f);
         module->setVoltageUnit(QStringLiteral("V"));
         QTRY_COMPARE_WITH_TIMEOUT(simVoltage(0, 1), 0.0, 3000);

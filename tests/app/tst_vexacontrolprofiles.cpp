@@ -62,8 +62,9 @@ private slots:
         const QString file = m_dir.filePath(QStringLiteral("slot1"));
         MessageBox::setNextFileName(file);
         action(window, "actionSaveProfile")->trigger();
+        // Read and written on the crate thread.
+        QTRY_COMPARE(window.statusBar()->currentMessage(), QStringLiteral("Profile saved to file %1.txt.").arg(file));
         QVERIFY(QFile::exists(file + QStringLiteral(".txt")));
-        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Profile saved to file %1.txt.").arg(file));
 
         for (int ch = 0; ch < 8; ++ch)
             module->setChannelVoltageSet(ch, 5.0f);
@@ -77,8 +78,10 @@ private slots:
         MessageBox::setNextAnswer(QMessageBox::Ok);
         MessageBox::setNextAnswer(QMessageBox::No);
         action(window, "actionLoadProfile")->trigger();
-        QCOMPARE(MessageBox::last().text, QStringLiteral("Error setting ModuleControl.DoSaveSetValues. Try again?"));
+        // The writes run on the crate thread, which asks its question here.
+        QTRY_COMPARE(MessageBox::last().text, QStringLiteral("Error setting ModuleControl.DoSaveSetValues. Try again?"));
         QCOMPARE(MessageBox::pendingAnswers(), 0);
+        QTRY_VERIFY(action(window, "actionLoadProfile")->isEnabled());
         for (int ch = 0; ch < 8; ++ch)
             QCOMPARE(channelValue(*m_sim, QStringLiteral("outputVoltage"), Slot, ch), 100.0 + ch);
         QVERIFY(action(window, "actionLoadProfile")->isEnabled());

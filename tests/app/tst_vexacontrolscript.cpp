@@ -112,7 +112,7 @@ private slots:
                                   window.modules().at(0)->formatVoltage(500.0), 5000);
         QCOMPARE(channelValue(*m_sim, QStringLiteral("outputVoltage"), 1, 2), 500.0);
         QCOMPARE(switchOf(1, 2), QStringLiteral("on"));
-        QVERIFY(!stopButton(console)->isEnabled());
+        QTRY_VERIFY(!stopButton(console)->isEnabled());
         snmp(*m_sim, QStringLiteral("snmpset"), {QStringLiteral("WIENER-CRATE-MIB::outputSwitch.103"),
                                                  QStringLiteral("i"), QStringLiteral("0")});
     }
@@ -227,7 +227,7 @@ private slots:
         QVERIFY(console);
         run(console, "script.print('x')");
         QCOMPARE(lines(console), QStringList{"Error: No module is connected, the script does not run."});
-        QVERIFY(!stopButton(console)->isEnabled());
+        QTRY_VERIFY(!stopButton(console)->isEnabled());
     }
 };
 

@@ -40,8 +40,14 @@ template <typename... A>
 void record(const char *name, A... args)
 {
     QStringList texts{argText(args)...};
-    QMutexLocker lock(&callsMutex);
-    S.calls << QString::fromLatin1(name) + QLatin1Char('(') + texts.join(QLatin1Char(',')) + QLatin1Char(')');
+    const QString call = QString::fromLatin1(name) + QLatin1Char('(') + texts.join(QLatin1Char(',')) + QLatin1Char(')');
+    {
+        QMutexLocker lock(&callsMutex);
+        S.calls << call;
+    }
+    // Outside the lock: the hook may hold the calling thread (a refresh held open).
+    if (S.afterCall)
+        S.afterCall(call);
 }
 
 int recordCount(int size)

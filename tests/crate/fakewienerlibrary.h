@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace FakeWiener {
 
 struct State {
@@ -44,6 +46,9 @@ struct State {
     int recordLimit = -1;
     // Calls as "name(arg,arg,...)"; records as [v,v,...].
     QStringList calls;
+    // Called (on the calling thread) after each call is recorded: a test can
+    // hold the caller there.
+    std::function<void(const QString &call)> afterCall;
 };
 
 State &state();

@@ -1,7 +1,8 @@
 // CrateSession against the in-process fake of the access library, with no
 // simulator and no window: discovery, the module connection states through the
 // refresh cycle, a module that stops answering and returns, a crate power cycle,
-// the fatal library error and the refresh pause around a command's waits.
+// the fatal library error and the refresh pause around a command's waits; the
+// crate thread's order: emergency off first, ticks skipped, never queued.
 
 #include "basecrate.h"
 #include "basemodule.h"
@@ -12,6 +13,8 @@
 #include "testenv.h"
 
 #include <QCoreApplication>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
@@ -157,9 +160,12 @@ private slots:
 
         QSignalSpy off(session.get(), &CrateSession::cratePoweredOff);
         session->setCratePowerOn(crate + 1, false); // no such crate: nothing happens
+        // Requests run on the crate thread; a job behind them marks their end.
+        session->runAndWait([] {});
         QCOMPARE(FakeWiener::state().mainSwitch, 1);
         QCOMPARE(off.size(), 0);
         session->setCratePowerOn(crate, false);
+        session->runAndWait([] {});
         QCOMPARE(FakeWiener::state().mainSwitch, 0);
         QCOMPARE(off.size(), 1);
         QVERIFY(session->modules().isEmpty());
@@ -170,6 +176,7 @@ private slots:
         QSignalSpy scheduled(session.get(), &CrateSession::reconnectScheduled);
         QSignalSpy reconnect(session.get(), &CrateSession::reconnectRequested);
         session->setCratePowerOn(crate, true);
+        session->runAndWait([] {});
         QCOMPARE(FakeWiener::state().mainSwitch, 1);
         QCOMPARE(scheduled.size(), 1);
         QCOMPARE(scheduled.at(0).at(0).toInt(), 15);
@@ -209,6 +216,94 @@ private slots:
         QVERIFY(fatal.at(0).at(0).toString().startsWith(
             QStringLiteral("Error while loading shared library '/nonexistent/vexa/WIENER_SNMP'")));
         QVERIFY(!session.refreshTimer()->isActive());
+    }
+
+    void emergencyOffOvertakesARefreshAndTheRequestsQueuedBehindIt()
+    {
+        auto session = fakeSession();
+        QVERIFY(session->connectTo(kAddress));
+        session->setCurrentModuleIndex(0);
+        session->refreshChannelTable();
+        session->refreshTimer()->stop();
+
+        // The next refresh stops on the crate thread right after it read the
+        // set voltages, until the requests below are queued.
+        QSemaphore inRefresh, go;
+        bool held = false;
+        // The fake is set on the crate thread, between its jobs.
+        session->runAndWait([&] {
+            FakeWiener::clearCalls();
+            FakeWiener::state().afterCall = [&](const QString &call) {
+                if (!held && call.startsWith(QLatin1String("getMultipleOutputVoltages("))) {
+                    held = true;
+                    inRefresh.release();
+                    go.acquire();
+                }
+            };
+        });
+        session->post([s = session.get()] { s->refreshChannelTable(); });
+        auto release = qScopeGuard([&go] { go.release(); });
+        QVERIFY(inRefresh.tryAcquire(1, 10000));
+        session->setChannelVoltage(7100111, 2, 12.5f);
+        session->postModules(session->modules(),
+                             [](BaseModule *module) { module->setSelectedChannelsEmergencyOff(~quint64(0)); }, true);
+        release.dismiss();
+        go.release();
+        session->runAndWait([] { FakeWiener::state().afterCall = nullptr; });
+
+        const QStringList calls = FakeWiener::calls();
+        auto at = [&calls](const char *prefix) {
+            for (int i = 0; i < calls.size(); ++i)
+                if (calls.at(i).startsWith(QLatin1String(prefix)))
+                    return i;
+            return -1;
+        };
+        const int held_ = at("getMultipleOutputVoltages(");
+        const int emergency = at("setMultipleOutputSwitches(");
+        const int refreshGoesOn = at("getMultipleOutputCurrents(");
+        const int request = at("setOutputVoltage(");
+        QVERIFY2(held_ >= 0 && emergency >= 0 && refreshGoesOn >= 0 && request >= 0, qPrintable(calls.join('\n')));
+        // Emergency off at the next call of the refresh, for both modules ...
+        QCOMPARE(emergency, held_ + 1);
+        QVERIFY(calls.at(emergency + 1).startsWith(QLatin1String("setMultipleOutputSwitches(")));
+        QVERIFY(emergency < refreshGoesOn);
+        // ... and the request queued before it only once the refresh has ended.
+        QVERIFY(request > at("getMultipleMeasurementCurrents("));
+    }
+
+    void ticksDoNotPileUpBehindASlowRefresh()
+    {
+        auto session = fakeSession();
+        QVERIFY(session->connectTo(kAddress));
+        session->refreshChannelTable();
+        QSemaphore inRefresh, go;
+        bool held = false;
+        // The fake is set on the crate thread, between its jobs.
+        session->runAndWait([&] {
+            FakeWiener::clearCalls();
+            FakeWiener::state().afterCall = [&](const QString &call) {
+                if (!held && call.startsWith(QLatin1String("getMultipleOutputVoltages("))) {
+                    held = true;
+                    inRefresh.release();
+                    go.acquire();
+                }
+            };
+        });
+        // A failing check must not leave the crate thread held (the session
+        // joins it when it goes).
+        auto release = qScopeGuard([&go] { go.release(); });
+        session->refreshTimer()->setInterval(5);
+        session->refreshTimer()->start();
+        QTRY_VERIFY_WITH_TIMEOUT(inRefresh.available() > 0, 10000);
+        // Ticks while the refresh hangs are counted, not queued.
+        QTRY_VERIFY(session->skippedTicks() >= 5);
+        session->refreshTimer()->stop();
+        release.dismiss();
+        go.release();
+        session->runAndWait([] { FakeWiener::state().afterCall = nullptr; });
+        // The crate thread ran the one refresh that was held, and no other.
+        QCOMPARE(FakeWiener::calls({QStringLiteral("getMultipleOutputVoltages")}).size(), 1);
+        QVERIFY(!session->refreshRunning());
     }
 
     void refreshPausesAroundACommandsWaits()
