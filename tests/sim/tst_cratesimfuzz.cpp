@@ -7,6 +7,7 @@
 #include "cratefile.h"
 #include "cratemodel.h"
 #include "cratesimprocess.h"
+#include "berencode.h"
 #include "canside.h"
 #include "mutator.h"
 #include "snmpclient.h"
@@ -28,31 +29,8 @@
 
 namespace {
 
-QByteArray tlv(quint8 tag, const QByteArray &content)
-{
-    QByteArray out(1, char(tag));
-    const int n = int(content.size());
-    if (n < 128) {
-        out.append(char(n));
-    } else if (n < 256) {
-        out.append(char(0x81)).append(char(n));
-    } else {
-        out.append(char(0x82)).append(char(n >> 8)).append(char(n & 0xFF));
-    }
-    return out + content;
-}
-
-QByteArray integer(long v)
-{
-    QByteArray bytes;
-    do {
-        bytes.prepend(char(v & 0xFF));
-        v >>= 8;
-    } while (v != 0 && v != -1);
-    if (v == 0 && (quint8(bytes.at(0)) & 0x80))
-        bytes.prepend('\0');
-    return tlv(0x02, bytes);
-}
+using ber::integer;
+using ber::tlv;
 
 QByteArray objectId(const QString &name)
 {
