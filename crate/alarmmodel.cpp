@@ -57,11 +57,16 @@ void AlarmModel::setLogFileName(const QString &fileName)
 void AlarmModel::bind(CrateSession *session)
 {
     connect(session, &CrateSession::updateChannelStatus, this, &AlarmModel::channelStatusSeen);
+    connect(session, &CrateSession::channelStatusScanned, this, &AlarmModel::channelStatusSeen);
     connect(session, &CrateSession::moduleStateTextChanged, this, &AlarmModel::moduleStateText);
     connect(session, &CrateSession::crateStateRefreshed, this,
             [this](const QString &message, bool) { crateState(message); });
     connect(session, &CrateSession::cratePoweredOff, this, &AlarmModel::cratePoweredOff);
     connect(session, &CrateSession::modulesAboutToBeDeleted, this, &AlarmModel::modulesGone);
+    // Watching is always on: the session reads the other modules' channel states for it.
+    auto *viewer = new QObject(this);
+    viewer->setProperty("visible", true);
+    session->addViewer(CrateSession::AlarmFeed, viewer);
 }
 
 QString AlarmModel::channelPlace(int serialNumber, int channel)

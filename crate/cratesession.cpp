@@ -956,6 +956,10 @@ void CrateSession::workerRefreshChannelTable()
             const int generation = m_generation.load();
             post([this, generation] { workerRefreshOverview(generation, 0, true); });
         }
+        if (feedWanted(AlarmFeed)) {
+            const int generation = m_generation.load();
+            post([this, generation] { workerScanChannelStates(generation); });
+        }
     }
     qCDebug(lcCrate).noquote() << "refreshTable(channel):" << elapsedText(elapsed);
 }
@@ -1125,6 +1129,30 @@ void CrateSession::workerRefreshOverview(int generation, int index, bool sliced)
     }
     send(&CrateSession::updateAllModulesCompleted);
     qCDebug(lcCrate).noquote() << "refreshOverview:" << elapsedText(elapsed);
+}
+
+// A trip on a module nobody is looking at must still raise its alarm: one
+// other module per tick, in turn, one record read each (its channel states).
+void CrateSession::workerScanChannelStates(int generation)
+{
+    if (generation != m_generation.load())
+        return;
+    const int count = int(m_modules.size());
+    BaseModule *current = workerModule();
+    for (int tried = 0; tried < count; ++tried) {
+        m_scanIndex = (m_scanIndex + 1) % count;
+        BaseModule *module = m_modules.at(m_scanIndex);
+        // A silent module keeps what it showed last; its own alarm says it is silent.
+        if (module == current || module->connectionState() == ModuleConnectionState::NotConnected)
+            continue;
+        yieldToUrgent();
+        const int serial = module->serialNumber();
+        const int channels = module->channelNumber();
+        // Channel 0 reads the record of all of them.
+        for (int channel = 0; channel < channels; ++channel)
+            send(&CrateSession::channelStatusScanned, serial, channel, module->channelStatus(channel));
+        return;
+    }
 }
 
 void CrateSession::refreshInterlockOut()

@@ -120,8 +120,9 @@ public:
     // (crate dialog), the all-module overview (statistics, overview dialogs) and
     // the module words only the module dialog shows (control word, event mask,
     // restart time, per-channel and per-group event words) and the current
-    // module's interlock output (with the module refresh).
-    enum Feed { CrateFeed, OverviewFeed, ModuleWordsFeed, InterlockFeed, FeedCount };
+    // module's interlock output (with the module refresh); the alarms want the
+    // channel states of the modules not shown (channelStatusScanned).
+    enum Feed { CrateFeed, OverviewFeed, ModuleWordsFeed, InterlockFeed, AlarmFeed, FeedCount };
 
     explicit CrateSession(ControllerFactory factory, QObject *parent = nullptr);
     ~CrateSession() override;
@@ -285,6 +286,10 @@ signals:
 
     void updateChannelControl(int serialNumber, int channel, ChannelControl control);
     void updateChannelStatus(int serialNumber, int channel, ChannelStatus status);
+    // The channel states of a module other than the current one, read one such
+    // module per tick while the alarms watch (AlarmFeed). Not a table update:
+    // the channel views show the current module's, from updateChannelStatus.
+    void channelStatusScanned(int serialNumber, int channel, ChannelStatus status);
     void updateChannelEventStatus(int serialNumber, int channel, ChannelEventStatus eventStatus);
     void updateChannelEventMask(int serialNumber, int channel, ChannelEventMask eventMask);
     void updateChannelVoltageNominal(int serialNumber, int channel, float value, QString unit);
@@ -417,6 +422,7 @@ private:
     void workerRefreshChannelTable();
     void workerRefreshModule(BaseModule *module, int generation, int fromChannel, ModuleReading reading, bool sliced);
     void workerRefreshOverview(int generation, int index, bool sliced);
+    void workerScanChannelStates(int generation);
     void onCurrentModule(std::function<void(BaseModule *)> request);
     void writeChannelBounds(BaseModule *module, int channel, bool asymmetricVoltageBounds, float voltageInterlockMaxSet,
                             float voltageInterlockMinSet, bool asymmetricCurrentBounds, float currentInterlockMaxSet,
@@ -491,5 +497,6 @@ private:
     // Refresh bookkeeping (per session, so that a second session in one process,
     // as in the tests, starts from the same point).
     int m_tickCounter = 0;
+    int m_scanIndex = -1; // the module the last channel-state scan read
     int m_crateRefreshCounter = 1000;
 };
