@@ -10,35 +10,12 @@
 #include "testenv.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
-
-namespace {
-long residentKiB(const QString &address)
-{
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (!cmd.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = cmd.readAll();
-        if (!line.contains("cratesim") || !line.contains(address.toLatin1() + '\0'))
-            continue;
-        QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-        if (!status.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray &l : status.readAll().split('\n'))
-            if (l.startsWith("VmRSS:"))
-                return l.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return 0;
-}
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -84,11 +61,11 @@ int main(int argc, char *argv[])
     };
     for (int i = 0; i < 400; ++i) // warm-up: caches and the allocator settle
         one(i);
-    const long before = residentKiB(sim.address());
+    const long before = sim.residentKiB();
     answered = tooBig = errors = 0;
     for (int i = 0; i < total; ++i)
         one(i);
-    const long after = residentKiB(sim.address());
+    const long after = sim.residentKiB();
     std::printf("cratesim RSS: %ld KiB before, %ld KiB after %d mixed requests (%d answered, %d tooBig, %d other errors)\n",
                 before, after, total, answered, tooBig, errors);
     std::printf("growth: %ld KiB (limit 1024 KiB): %s\n", after - before, after - before <= 1024 ? "ok" : "TOO MUCH");

@@ -15,7 +15,6 @@
 #include "testenv.h"
 #include "vexa_config.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHostAddress>
@@ -58,27 +57,6 @@ QByteArray request(quint8 pdu, const QByteArray &community, const QList<QPair<QS
         list += tlv(0x30, objectId(v.first) + v.second);
     const QByteArray body = integer(4711) + integer(nonRepeaters) + integer(maxRepetitions) + tlv(0x30, list);
     return tlv(0x30, integer(1) + tlv(0x04, community) + tlv(pdu, body));
-}
-
-// Resident memory of the simulator listening on `address`, in KiB (0 when not found).
-long residentKiB(const QString &address)
-{
-    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &pid : pids) {
-        QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (!cmd.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = cmd.readAll();
-        if (!line.contains("cratesim") || !line.contains(address.toLatin1() + '\0'))
-            continue;
-        QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-        if (!status.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray &l : status.readAll().split('\n'))
-            if (l.startsWith("VmRSS:"))
-                return l.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return 0;
 }
 
 } // namespace
@@ -134,7 +112,7 @@ void TestCrateSimFuzz::mutatedRequests()
 
     batch(2000); // warm-up: the allocator settles
     QVERIFY(answers());
-    const long before = residentKiB(sim.address());
+    const long before = sim.residentKiB();
     QElapsedTimer timer;
     timer.start();
     int sent = 0;
@@ -144,7 +122,7 @@ void TestCrateSimFuzz::mutatedRequests()
         QVERIFY2(sim.isRunning(), qPrintable(QStringLiteral("seed %1").arg(seed)));
         QVERIFY2(answers(), qPrintable(QStringLiteral("no answer after %1 mutated requests, seed %2").arg(sent).arg(seed)));
     }
-    const long after = residentKiB(sim.address());
+    const long after = sim.residentKiB();
     qInfo() << sent << "mutated requests; resident" << before << "->" << after << "KiB";
     // The sanitizer build keeps freed memory in quarantine: its RSS grows by design.
     if (before > 0 && !qEnvironmentVariableIsSet("ASAN_OPTIONS"))

@@ -36,6 +36,19 @@ bool CrateSimProcess::isRunning() const
     return m_process && m_process->state() == QProcess::Running;
 }
 
+long CrateSimProcess::residentKiB() const
+{
+    if (!isRunning())
+        return 0;
+    QFile status(QStringLiteral("/proc/%1/status").arg(m_process->processId()));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
 bool CrateSimProcess::start(int timeoutMs)
 {
     if (m_address.isEmpty()) {

@@ -35,6 +35,8 @@ public:
     // Starts the agent again on the same address and port.
     bool restart(int timeoutMs = 15000);
     bool isRunning() const;
+    // The simulator's resident memory in KiB (0 when it does not run).
+    long residentKiB() const;
 
     QString address() const { return m_address; }
     int port() const { return m_options.port; }
