@@ -13,7 +13,6 @@
 #include "testenv.h"
 
 #include <QCoreApplication>
-#include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTimer>
@@ -49,6 +48,45 @@ public:
     bool m_visible = false;
 };
 
+
+// Holds the crate thread right after the first library call that starts with
+// `prefix`, until release(). Undone when it goes, also after a failed check:
+// the session joins its thread when it goes.
+class CallHold
+{
+public:
+    CallHold(CrateSession *session, const char *prefix) : m_session(session)
+    {
+        // The fake is set on the crate thread, between its jobs.
+        session->runAndWait([this, prefix] {
+            FakeWiener::clearCalls();
+            FakeWiener::state().afterCall = [this, prefix](const QString &call) {
+                if (!m_held && call.startsWith(QLatin1String(prefix))) {
+                    m_held = true;
+                    m_reached.release();
+                    m_go.acquire();
+                }
+            };
+        });
+    }
+    ~CallHold() { release(); }
+    bool reached() const { return m_reached.available() > 0; }
+    bool waitReached() { return m_reached.tryAcquire(1, 10000); }
+    void release()
+    {
+        if (m_released)
+            return;
+        m_released = true;
+        m_go.release();
+        m_session->runAndWait([] { FakeWiener::state().afterCall = nullptr; });
+    }
+
+private:
+    CrateSession *m_session;
+    QSemaphore m_reached, m_go;
+    bool m_held = false;
+    bool m_released = false;
+};
 } // namespace
 
 class TestCrateSession : public QObject
@@ -205,6 +243,41 @@ private slots:
         QCOMPARE(power.at(0).at(1).toBool(), true);
     }
 
+    // While the alarms watch, each tick reads one module not shown (one record
+    // read for all its channels); without them, nothing beyond the table.
+    void otherModulesChannelStatesOnlyWhileAlarmsWatch()
+    {
+        auto session = fakeSession();
+        QVERIFY(session->connectTo(kAddress));
+        session->setCurrentModuleIndex(0);
+        session->refreshChannelTable();
+        const quint32 tripped = 1u << 11;
+        session->runAndWait([tripped] {
+            FakeWiener::state().channelStatus[402] = int(tripped);
+            FakeWiener::clearCalls();
+        });
+        QSignalSpy scanned(session.get(), &CrateSession::channelStatusScanned);
+        Viewer alarms;
+        session->addViewer(CrateSession::AlarmFeed, &alarms);
+        auto slot4Reads = [] {
+            return FakeWiener::calls().filter(QRegularExpression(QStringLiteral("^getMultipleChannelStatuses\\(400,"))).size();
+        };
+        session->refreshChannelTable();
+        session->runAndWait([] {});
+        QCoreApplication::processEvents();
+        QCOMPARE(scanned.size(), 0);
+        QCOMPARE(slot4Reads(), 0);
+
+        alarms.m_visible = true;
+        session->refreshChannelTable();
+        QTRY_COMPARE(scanned.size(), 8);
+        QCOMPARE(slot4Reads(), 1);
+        QCOMPARE(scanned.at(2).at(0).toInt(), 7100444);
+        QCOMPARE(scanned.at(2).at(1).toInt(), 2);
+        QCOMPARE(scanned.at(2).at(2).value<ChannelStatus>(), ChannelStatus::fromLibrary(tripped));
+        QVERIFY(scanned.at(2).at(2).value<ChannelStatus>() != ChannelStatus());
+    }
+
     void unusableLibraryIsAFatalError()
     {
         CrateSession session([](QObject *parent) -> BaseController * {
@@ -228,28 +301,13 @@ private slots:
 
         // The next refresh stops on the crate thread right after it read the
         // set voltages, until the requests below are queued.
-        QSemaphore inRefresh, go;
-        bool held = false;
-        // The fake is set on the crate thread, between its jobs.
-        session->runAndWait([&] {
-            FakeWiener::clearCalls();
-            FakeWiener::state().afterCall = [&](const QString &call) {
-                if (!held && call.startsWith(QLatin1String("getMultipleOutputVoltages("))) {
-                    held = true;
-                    inRefresh.release();
-                    go.acquire();
-                }
-            };
-        });
+        CallHold hold(session.get(), "getMultipleOutputVoltages(");
         session->post([s = session.get()] { s->refreshChannelTable(); });
-        auto release = qScopeGuard([&go] { go.release(); });
-        QVERIFY(inRefresh.tryAcquire(1, 10000));
+        QVERIFY(hold.waitReached());
         session->setChannelVoltage(7100111, 2, 12.5f);
         session->postModules(session->modules(),
                              [](BaseModule *module) { module->setSelectedChannelsEmergencyOff(~quint64(0)); }, true);
-        release.dismiss();
-        go.release();
-        session->runAndWait([] { FakeWiener::state().afterCall = nullptr; });
+        hold.release();
 
         const QStringList calls = FakeWiener::calls();
         auto at = [&calls](const char *prefix) {
@@ -276,31 +334,14 @@ private slots:
         auto session = fakeSession();
         QVERIFY(session->connectTo(kAddress));
         session->refreshChannelTable();
-        QSemaphore inRefresh, go;
-        bool held = false;
-        // The fake is set on the crate thread, between its jobs.
-        session->runAndWait([&] {
-            FakeWiener::clearCalls();
-            FakeWiener::state().afterCall = [&](const QString &call) {
-                if (!held && call.startsWith(QLatin1String("getMultipleOutputVoltages("))) {
-                    held = true;
-                    inRefresh.release();
-                    go.acquire();
-                }
-            };
-        });
-        // A failing check must not leave the crate thread held (the session
-        // joins it when it goes).
-        auto release = qScopeGuard([&go] { go.release(); });
+        CallHold hold(session.get(), "getMultipleOutputVoltages(");
         session->refreshTimer()->setInterval(5);
         session->refreshTimer()->start();
-        QTRY_VERIFY_WITH_TIMEOUT(inRefresh.available() > 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(hold.reached(), 10000);
         // Ticks while the refresh hangs are counted, not queued.
         QTRY_VERIFY(session->skippedTicks() >= 5);
         session->refreshTimer()->stop();
-        release.dismiss();
-        go.release();
-        session->runAndWait([] { FakeWiener::state().afterCall = nullptr; });
+        hold.release();
         // The crate thread ran the one refresh that was held, and no other.
         QCOMPARE(FakeWiener::calls({QStringLiteral("getMultipleOutputVoltages")}).size(), 1);
         QVERIFY(!session->refreshRunning());

@@ -31,6 +31,30 @@ QByteArray buildGet(const QByteArray &community, quint8 requestId)
     const QByteArray body = QByteArray::fromHex("020101") + QByteArray::fromHex("04") + char(community.size()) + community + pdu;
     return QByteArray::fromHex("30") + char(body.size()) + body;
 }
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+struct Run {
+    int exitCode = -1;
+    QString errors;
+};
+
+// On port 16161 of a loopback address nobody uses: the simulator must fail before it listens.
+Run runRefusedSimulator(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(CrateSimProcess::executable(),
+                  QStringList{QStringLiteral("--address"), QStringLiteral("127.0.0.251"), QStringLiteral("--port"),
+                              QStringLiteral("16161")}
+                      + arguments);
+    if (!process.waitForFinished(10000))
+        return Run();
+    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
+}
 } // namespace
 
 class TestCrateSimRobustness : public QObject
@@ -270,19 +294,12 @@ void TestCrateSimRobustness::badStateFiles()
     QFETCH(QString, message);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("state.json"));
+    QVERIFY(writeFile(path, state));
+    const Run run = runRefusedSimulator(
+        {QStringLiteral("--state"), path, QStringLiteral(VEXA_SOURCE_DIR "/tests/sim/data/testcrate.json")});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.errors.contains(message) && run.errors.contains(path), qPrintable(run.errors));
     QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(state);
-    f.close();
-    QProcess process;
-    process.start(CrateSimProcess::executable(),
-                  {QStringLiteral("--address"), QStringLiteral("127.0.0.251"), QStringLiteral("--port"),
-                   QStringLiteral("16161"), QStringLiteral("--state"), path,
-                   QStringLiteral(VEXA_SOURCE_DIR "/tests/sim/data/testcrate.json")});
-    QVERIFY(process.waitForFinished(10000));
-    QCOMPARE(process.exitCode(), 1);
-    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
-    QVERIFY2(err.contains(message) && err.contains(path), qPrintable(err));
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), state);
 }
@@ -354,20 +371,10 @@ void TestCrateSimRobustness::badCommandLines()
     QFETCH(QString, message);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("crate.json"));
-    QFile f(file);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(crate);
-    f.close();
-    QProcess process;
-    // Port 1 on a loopback address nobody uses: the simulator must fail before it listens.
-    process.start(CrateSimProcess::executable(),
-                  QStringList{QStringLiteral("--address"), QStringLiteral("127.0.0.251"), QStringLiteral("--port"),
-                              QStringLiteral("16161")}
-                      + arguments + QStringList{file});
-    QVERIFY(process.waitForFinished(10000));
-    QCOMPARE(process.exitCode(), exitCode);
-    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
-    QVERIFY2(err.contains(message), qPrintable(err));
+    QVERIFY(writeFile(file, crate));
+    const Run run = runRefusedSimulator(arguments + QStringList{file});
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.errors.contains(message), qPrintable(run.errors));
 }
 
 void TestCrateSimRobustness::addressInUse()
