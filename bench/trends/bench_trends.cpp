@@ -1,8 +1,8 @@
 // Feeds the trend recorder through a CrateSession's update signals as a refresh
 // of 32 channels would (voltage and current: 64 series), one tick per 200 ms of
 // a simulated clock for ten minutes, with the Trends dock shown and redrawing
-// at its own pace (every second while a redraw costs at most 20 ms, else every
-// 6 seconds), and prints the GUI-thread time each tick added:
+// at its own pace (every second, spaced further by what a redraw costs, up to
+// 10 seconds), and prints the GUI-thread time each tick added:
 // delivering the values, and on redraw ticks the new points, the axes and the
 // painting of the plot. Then it runs a week of ticks into the buffers without
 // drawing and prints the resident memory before and after, against the bound.

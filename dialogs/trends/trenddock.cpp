@@ -22,11 +22,13 @@
 
 namespace {
 
+// Redraws take at most a 200th of the GUI thread: a plot of a few channels
+// moves every second, one of dozens (tens of milliseconds to draw) every few
+// seconds, never less often than every 10 seconds. A refresh tick then rarely
+// meets a redraw.
 constexpr int kRedrawInterval = 1000;
-constexpr int kSlowRedrawInterval = 6000;
-// What a redraw with its painting may cost to be done every second: 2 % of
-// the GUI thread (ns). Dearer ones (dozens of series) come every 6 seconds.
-constexpr qint64 kCheapRedrawNs = 20000000;
+constexpr int kSlowestRedrawInterval = 10000;
+constexpr qint64 kRedrawShare = 200;
 
 struct WindowChoice {
     int minutes;
@@ -429,15 +431,13 @@ void TrendDock::redrawAndSchedule()
 
 void TrendDock::scheduleRedraw()
 {
-    // A plot that costs more than its share is drawn less often, so the
-    // refresh keeps its pace: every second while cheap, else every 6 seconds.
-    // Back to every second only at half the limit, so a cost near it does not
-    // switch the pace to and fro.
+    // Spaced by what the last redraw and its painting cost, in whole seconds,
+    // so the pace does not change with every small difference.
     const qint64 cost = m_lastRedrawCost + m_lastPaintCost;
-    if (cost > kCheapRedrawNs)
-        m_redrawTimer->setInterval(kSlowRedrawInterval);
-    else if (cost < kCheapRedrawNs / 2)
-        m_redrawTimer->setInterval(kRedrawInterval);
+    const qint64 wanted = cost * kRedrawShare / 1000000;
+    const int interval = int(qBound<qint64>(qint64(kRedrawInterval), (wanted + 999) / 1000 * 1000, qint64(kSlowestRedrawInterval)));
+    if (interval != m_redrawTimer->interval())
+        m_redrawTimer->setInterval(interval);
 }
 
 int TrendDock::redrawInterval() const

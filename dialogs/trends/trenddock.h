@@ -1,9 +1,10 @@
 #pragma once
 // The "Trends" dock: measured voltage and current of the channels the operator
 // added, over the chosen window, time in local time on the x axis, one y axis
-// per unit. It draws what the TrendRecorder holds, once a second while it is
-// shown and not paused (every 6 seconds while drawing costs more than 2 % of
-// the GUI thread); the refresh ticks only fill the recorder's buffers.
+// per unit. It draws what the TrendRecorder holds while it is shown and not
+// paused, every second or, when drawing costs more than half a percent of the
+// GUI thread, less often (at most every 10 seconds); the refresh ticks only
+// fill the recorder's buffers.
 
 #include <QDockWidget>
 #include <QList>
