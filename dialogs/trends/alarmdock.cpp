@@ -13,7 +13,9 @@
 
 namespace {
 const QString kSoundKey = QStringLiteral("Alarms/Sound");
-}
+// Alarms raised within this time make one announcement.
+constexpr int kAnnounceDelayMs = 300;
+} // namespace
 
 AlarmDock::AlarmDock(QWidget *parent)
     : QDockWidget(parent)
@@ -22,6 +24,9 @@ AlarmDock::AlarmDock(QWidget *parent)
     m_ui->setupUi(this);
     m_ui->soundBox->setChecked(Settings::operatorStore()->value(kSoundKey, false).toBool());
     m_ui->alarmTable->verticalHeader()->hide();
+    m_announceTimer.setSingleShot(true);
+    m_announceTimer.setInterval(kAnnounceDelayMs);
+    connect(&m_announceTimer, &QTimer::timeout, this, &AlarmDock::announce);
 }
 
 AlarmDock::~AlarmDock()
@@ -39,7 +44,7 @@ void AlarmDock::bind(AlarmModel *model)
     header->setSectionResizeMode(AlarmModel::WhatColumn, QHeaderView::Stretch);
     header->setSectionResizeMode(AlarmModel::StateColumn, QHeaderView::ResizeToContents);
     m_ui->logLabel->setText(tr("Log: %1").arg(QDir::toNativeSeparators(model->logFileName())));
-    connect(model, &AlarmModel::alarmRaised, this, &AlarmDock::announce);
+    connect(model, &AlarmModel::alarmRaised, this, &AlarmDock::collect);
     // The newest entry in sight.
     connect(model, &QAbstractItemModel::rowsInserted, m_ui->alarmTable, &QTableView::scrollToBottom);
 }
@@ -76,8 +81,22 @@ void AlarmDock::on_acknowledgeAllButton_clicked()
         m_model->acknowledgeAll();
 }
 
-void AlarmDock::announce(const QString &where, const QString &what)
+void AlarmDock::collect(const QString &where, const QString &what)
 {
+    ++m_pending;
+    m_latest = QStringLiteral("%1: %2").arg(where, what);
+    if (!m_announceTimer.isActive())
+        m_announceTimer.start();
+}
+
+void AlarmDock::announce()
+{
+    const int count = m_pending;
+    if (count == 0)
+        return;
+    m_pending = 0;
+    const QString text = count == 1 ? m_latest : tr("%1 new alarms; the latest: %2").arg(count).arg(m_latest);
+    emit announced(count, text);
     if (soundEnabled())
         QApplication::beep();
     if (!QSystemTrayIcon::isSystemTrayAvailable())
@@ -87,5 +106,5 @@ void AlarmDock::announce(const QString &where, const QString &what)
         m_tray->setToolTip(window()->windowTitle());
         m_tray->show();
     }
-    m_tray->showMessage(tr("Alarm"), QStringLiteral("%1: %2").arg(where, what), QSystemTrayIcon::Warning);
+    m_tray->showMessage(tr("Alarm"), text, QSystemTrayIcon::Warning);
 }
