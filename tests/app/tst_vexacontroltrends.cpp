@@ -250,9 +250,13 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(alarms->rowCount(), 2, 10000);
             QVERIFY(setModuleResponding(*m_sim, 1, true));
             QTRY_COMPARE_WITH_TIMEOUT(alarms->rowCount(), 3, 10000);
+            // A trip on a module not shown is seen too.
+            QVERIFY(set(QStringLiteral("CRATESIM-MIB::cratesimChannelTrip.%1").arg(2 * 100 + 1 + 1), "i", QStringLiteral("1")));
+            QTRY_COMPARE_WITH_TIMEOUT(alarms->rowCount(), 4, 10000);
             alarms->acknowledge(1);
             QTest::qWait(300);
             screenshot(&window, "cratectl-alarms.png");
+            alarms->acknowledge(3);
         }
         auto *table = dock->findChild<QTableView *>(QStringLiteral("alarmTable"));
         table->selectRow(0);
