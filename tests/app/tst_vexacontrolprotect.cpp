@@ -61,10 +61,7 @@ private:
     {
         return snmpNumber(*m_sim, QStringLiteral("CRATESIM-MIB::") + oid(object, channel));
     }
-    bool set(const QString &object, const char *type, const QString &v)
-    {
-        return !snmp(*m_sim, QStringLiteral("snmpset"), {object, QLatin1String(type), v}).isEmpty();
-    }
+    bool set(const QString &object, const char *type, const QString &v) { return simSet(*m_sim, object, type, v); }
     quint32 status(int channel)
     {
         // BITS print as hex octets; octet i is byte i of the library word.

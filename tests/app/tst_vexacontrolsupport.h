@@ -89,6 +89,20 @@ inline double channelValue(const CrateSimProcess &sim, const QString &object, in
     return snmpNumber(sim, QStringLiteral("WIENER-CRATE-MIB::%1.%2").arg(object).arg(slot * 100 + channel + 1));
 }
 
+// Sets one object of the simulator; false when snmpset printed nothing.
+inline bool simSet(const CrateSimProcess &sim, const QString &object, const char *type, const QString &value)
+{
+    return !snmp(sim, QStringLiteral("snmpset"), {object, QLatin1String(type), value}).isEmpty();
+}
+
+// Sets a channel's voltage and switches it on.
+inline bool switchChannelOn(const CrateSimProcess &sim, int slot, int channel, double volts)
+{
+    const int index = slot * 100 + channel + 1;
+    return simSet(sim, QStringLiteral("outputVoltage.%1").arg(index), "F", QString::number(volts))
+        && simSet(sim, QStringLiteral("outputSwitch.%1").arg(index), "i", QStringLiteral("1"));
+}
+
 inline bool setModuleResponding(const CrateSimProcess &sim, int slot, bool responding)
 {
     const QString out = snmp(sim, QStringLiteral("snmpset"),

@@ -36,16 +36,8 @@ private:
     std::unique_ptr<CrateSimProcess> m_sim;
     std::unique_ptr<QTemporaryDir> m_dir;
 
-    bool set(const QString &object, const char *type, const QString &v)
-    {
-        return !snmp(*m_sim, QStringLiteral("snmpset"), {object, QLatin1String(type), v}).isEmpty();
-    }
-    void switchOn(int slot, int channel, double volts)
-    {
-        const int index = slot * 100 + channel + 1;
-        QVERIFY(set(QStringLiteral("outputVoltage.%1").arg(index), "F", QString::number(volts)));
-        QVERIFY(set(QStringLiteral("outputSwitch.%1").arg(index), "i", QStringLiteral("1")));
-    }
+    bool set(const QString &object, const char *type, const QString &v) { return simSet(*m_sim, object, type, v); }
+    void switchOn(int slot, int channel, double volts) { QVERIFY(switchChannelOn(*m_sim, slot, channel, volts)); }
     static QLabel *alarmLabel(VexaControl &w) { return w.findChild<QLabel *>(QStringLiteral("alarmStatusLabel")); }
     // Waits for this many more refresh passes of the current module.
     static bool passes(VexaControl &w, int count)
