@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGraphicsLayout>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QSaveFile>
@@ -19,6 +20,8 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -105,9 +108,9 @@ void decimate(const TrendBuffer &buffer, qint64 from, qint64 to, int columns, do
     flush();
 }
 
-// Sets the axis to the values when they leave it or fill less than a third
-// of it; otherwise it stays, as moving it lays the whole chart out anew.
-void fitRange(QValueAxis *axis, double low, double high)
+// The range the axis must take for the values: none while they stay inside it
+// and fill at least a third of it, as moving an axis lays the whole chart out anew.
+std::optional<std::pair<double, double>> fittedRange(const QValueAxis *axis, double low, double high)
 {
     if (!(low <= high)) {
         low = 0.0;
@@ -119,8 +122,15 @@ void fitRange(QValueAxis *axis, double low, double high)
     const double top = high + margin;
     const double span = axis->max() - axis->min();
     if (bottom >= axis->min() && top <= axis->max() && (top - bottom) * 3.0 >= span)
+        return std::nullopt;
+    return std::make_pair(bottom, top);
+}
+
+void applyRange(QValueAxis *axis, const std::optional<std::pair<double, double>> &range)
+{
+    if (!range)
         return;
-    axis->setRange(bottom, top);
+    axis->setRange(range->first, range->second);
     axis->applyNiceNumbers();
 }
 
@@ -181,6 +191,10 @@ TrendDock::TrendDock(QWidget *parent)
     connect(m_timeAxis, &QDateTimeAxis::rangeChanged, this, &TrendDock::rangeChangedByMouse);
     connect(m_voltageAxis, &QValueAxis::rangeChanged, this, &TrendDock::rangeChangedByMouse);
 
+    m_sliceTimer = new QTimer(this);
+    m_sliceTimer->setSingleShot(true);
+    m_sliceTimer->setInterval(0);
+    connect(m_sliceTimer, &QTimer::timeout, this, &TrendDock::drawSlice);
     m_redrawTimer = new QTimer(this);
     m_redrawTimer->setInterval(kRedrawInterval);
     connect(m_redrawTimer, &QTimer::timeout, this, &TrendDock::redrawAndSchedule);
@@ -294,6 +308,7 @@ void TrendDock::rangeChangedByMouse()
 
 void TrendDock::rebuildSeries()
 {
+    endSlices();
     m_settingRange = true;
     for (QLineSeries *line : std::as_const(m_lines)) {
         m_chart->removeSeries(line);
@@ -328,10 +343,65 @@ void TrendDock::rebuildSeries()
 
 void TrendDock::redraw()
 {
-    if (!m_recorder || m_lines.size() != m_recorder->seriesCount())
-        return;
+    endSlices();
     QElapsedTimer cost;
     cost.start();
+    if (!prepare())
+        return;
+    applyLines(int(m_prepared.size()));
+    m_prepared.clear();
+    m_lastRedrawCost = cost.nsecsElapsed();
+    m_longestTurn = m_lastRedrawCost;
+}
+
+void TrendDock::redrawAndSchedule()
+{
+    // The last one is still going out in slices.
+    if (!m_prepared.isEmpty())
+        return;
+    QElapsedTimer turn;
+    turn.start();
+    if (!prepare())
+        return;
+    // One painting when all lines are in, not one per slice.
+    m_view->viewport()->setUpdatesEnabled(false);
+    m_lastRedrawCost = m_longestTurn = turn.nsecsElapsed();
+    m_sliceTimer->start();
+}
+
+void TrendDock::drawSlice()
+{
+    QElapsedTimer turn;
+    turn.start();
+    applyLines(SliceSeries);
+    const bool done = m_nextLine >= m_prepared.size();
+    if (done)
+        endSlices();
+    else
+        m_sliceTimer->start();
+    const qint64 cost = turn.nsecsElapsed();
+    m_lastRedrawCost += cost;
+    m_longestTurn = qMax(m_longestTurn, cost);
+    if (done)
+        scheduleRedraw();
+}
+
+void TrendDock::endSlices()
+{
+    m_sliceTimer->stop();
+    m_prepared.clear();
+    if (!m_view->viewport()->updatesEnabled()) {
+        m_view->viewport()->setUpdatesEnabled(true);
+        m_view->viewport()->update();
+    }
+}
+
+bool TrendDock::prepare()
+{
+    m_prepared.clear();
+    m_nextLine = 0;
+    if (!m_recorder || m_lines.size() != m_recorder->seriesCount())
+        return false;
     const qint64 now = m_recorder->now();
     const qint64 window = qint64(m_recorder->windowMinutes()) * 60000;
     // Until the window is full the time axis spans what was recorded, so a
@@ -346,19 +416,14 @@ void TrendDock::redraw()
     // A paused (or zoomed) plot holds its axes; its lines are drawn anew for
     // the range shown, finer when zoomed in.
     const bool paused = isPaused();
-    // The time axis moves in pages of a tenth of its span: moving an axis
-    // lays the whole chart out anew, drawing new points does not.
+    // The time axis moves in pages of a tenth of its span.
+    bool moveTimeAxis = false;
     if (!paused && (now > m_axisEnd || m_axisWindow != window || m_axisStart < now - window - window / 10)) {
         const qint64 span = qBound<qint64>(10000, now - earliest, window);
         m_axisEnd = now + span / 10;
         m_axisStart = qMax(now - window, m_axisEnd - span - span / 10);
         m_axisWindow = window;
-        m_settingRange = true;
-        const QString format = window >= 3600000 ? QStringLiteral("HH:mm") : QStringLiteral("HH:mm:ss");
-        if (m_timeAxis->format() != format)
-            m_timeAxis->setFormat(format);
-        m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(m_axisStart), QDateTime::fromMSecsSinceEpoch(m_axisEnd));
-        m_settingRange = false;
+        moveTimeAxis = true;
     }
     const qint64 from = paused ? m_timeAxis->min().toMSecsSinceEpoch() : m_axisStart;
     const qint64 to = paused ? m_timeAxis->max().toMSecsSinceEpoch() : m_axisEnd;
@@ -400,10 +465,11 @@ void TrendDock::redraw()
     double vHigh = -vLow;
     double iLow = vLow;
     double iHigh = -vLow;
-    QList<QPointF> points;
+    m_prepared.resize(m_lines.size());
     for (int i = 0; i < m_lines.size(); ++i) {
         const TrendRecorder::Series &series = m_recorder->series(i);
         const bool voltage = series.quantity == TrendRecorder::Voltage;
+        QList<QPointF> &points = m_prepared[i];
         decimate(series.buffer, from, to, columns, voltage ? 1.0 : scale, &points);
         double &low = voltage ? vLow : iLow;
         double &high = voltage ? vHigh : iHigh;
@@ -411,22 +477,37 @@ void TrendDock::redraw()
             low = qMin(low, point.y());
             high = qMax(high, point.y());
         }
-        m_lines.at(i)->replace(points);
     }
 
-    if (!paused) {
+    // The axes go first: moved with the old lines still in, every line would
+    // be laid out twice. Emptied first, the lines cost nothing to move.
+    const auto voltageRange = paused ? std::nullopt : fittedRange(m_voltageAxis, vLow, vHigh);
+    const auto currentRange = paused ? std::nullopt : fittedRange(m_currentAxis, iLow, iHigh);
+    if (moveTimeAxis || voltageRange || currentRange) {
+        for (QLineSeries *line : std::as_const(m_lines))
+            line->clear();
         m_settingRange = true;
-        fitRange(m_voltageAxis, vLow, vHigh);
-        fitRange(m_currentAxis, iLow, iHigh);
+        if (moveTimeAxis) {
+            const QString format = window >= 3600000 ? QStringLiteral("HH:mm") : QStringLiteral("HH:mm:ss");
+            if (m_timeAxis->format() != format)
+                m_timeAxis->setFormat(format);
+            m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(m_axisStart), QDateTime::fromMSecsSinceEpoch(m_axisEnd));
+        }
+        applyRange(m_voltageAxis, voltageRange);
+        applyRange(m_currentAxis, currentRange);
         m_settingRange = false;
+        // New labels may change the plot area: laid out now, while the lines are empty.
+        if (QGraphicsLayout *layout = m_chart->layout())
+            layout->activate();
     }
-    m_lastRedrawCost = cost.nsecsElapsed();
+    return true;
 }
 
-void TrendDock::redrawAndSchedule()
+void TrendDock::applyLines(int count)
 {
-    redraw();
-    scheduleRedraw();
+    const int end = qMin<int>(m_prepared.size(), m_nextLine + count);
+    for (; m_nextLine < end; ++m_nextLine)
+        m_lines.at(m_nextLine)->replace(m_prepared.at(m_nextLine));
 }
 
 void TrendDock::scheduleRedraw()

@@ -3,11 +3,12 @@
 // added, over the chosen window, time in local time on the x axis, one y axis
 // per unit. It draws what the TrendRecorder holds while it is shown and not
 // paused, every second or, when drawing costs more than half a percent of the
-// GUI thread, less often (at most every 10 seconds); the refresh ticks only
-// fill the recorder's buffers.
+// GUI thread, less often (at most every 10 seconds), in slices of a few lines
+// per turn of the event loop; the refresh ticks only fill the recorder's buffers.
 
 #include <QDockWidget>
 #include <QList>
+#include <QPointF>
 
 class QChart;
 class QChartView;
@@ -29,6 +30,10 @@ public:
     explicit TrendDock(QWidget *parent = nullptr);
     ~TrendDock() override;
 
+    // Lines handed to the chart per turn of the event loop: a redraw of dozens
+    // of series goes out in slices of a few milliseconds, so the window stays live.
+    static constexpr int SliceSeries = 8;
+
     void bind(TrendRecorder *recorder);
 
     QChartView *chartView() const { return m_view; }
@@ -43,13 +48,17 @@ public:
     bool exportTo(const QString &fileName);
 
 public slots:
-    // Draws the series as they are now.
+    // Draws the series as they are now, at once.
     void redraw();
-    // Draws them and sets when the next redraw comes (what the dock's timer calls).
+    // Draws them in slices of a few lines per turn of the event loop, then
+    // sets when the next redraw comes (what the dock's timer calls).
     void redrawAndSchedule();
 
-    // What the last redraw and the last painting of the plot took (ns).
+    // What the last redraw (all its slices) and the last painting of the plot
+    // took, and the longest of the redraw's turns (ns).
     qint64 lastRedrawCost() const { return m_lastRedrawCost; }
+    qint64 longestRedrawTurn() const { return m_longestTurn; }
+    bool isRedrawing() const { return !m_prepared.isEmpty(); }
     qint64 lastPaintCost() const { return m_lastPaintCost; }
     int redrawInterval() const;
 
@@ -66,6 +75,10 @@ private:
     void rebuildSeries();
     void rangeChangedByMouse();
     void scheduleRedraw();
+    bool prepare();
+    void applyLines(int count);
+    void drawSlice();
+    void endSlices();
 
     Ui::TrendDock *m_ui;
     TrendRecorder *m_recorder = nullptr;
@@ -76,6 +89,11 @@ private:
     QValueAxis *m_currentAxis = nullptr;
     QList<QLineSeries *> m_lines;
     QTimer *m_redrawTimer = nullptr;
+    QTimer *m_sliceTimer = nullptr;
+    // The lines of a redraw going out in slices; the next one to hand over.
+    QList<QList<QPointF>> m_prepared;
+    int m_nextLine = 0;
+    qint64 m_longestTurn = 0;
     QString m_currentUnit;
     double m_currentScale = 1.0;
     bool m_settingRange = false;

@@ -77,8 +77,9 @@ private slots:
         auto *window = new VexaControl;
         window->show();
         QVERIFY(waitConnected(*window, 30000));
-        QPointer<CrateSession> session = window->session();
-        QTRY_VERIFY_WITH_TIMEOUT(session->refreshRunning(), 10000);
+        CrateSession *live = window->session();
+        QPointer<CrateSession> session = live;
+        QTRY_VERIFY_WITH_TIMEOUT(live->refreshRunning(), 10000);
         // "No": close without ramping down, right in the middle of the refresh.
         MessageBox::setNextAnswer(QMessageBox::No);
         QElapsedTimer closing;
