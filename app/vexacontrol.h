@@ -232,6 +232,8 @@ private:
     // A prompt that needs values the snapshot does not hold: `read` runs on the
     // crate thread, then `then` on the GUI thread, if the module is still there.
     void readThen(BaseModule *module, std::function<void(BaseModule *)> read, std::function<void()> then);
+    void chooseModuleSetting(const QString &label, const QStringList &items, const QString &fallback,
+                             std::function<quint32(BaseModule *)> read, std::function<void(BaseModule *, quint32)> write);
     void setProfileActionsEnabled(bool enabled);
     int execAddressDialog(IpV4InputDialog &dialog);
     void setModuleActionsEnabled(bool enabled);

@@ -59,55 +59,45 @@ void VexaControl::on_clearModuleEventsButton_clicked()
     on_actionClearAllEvents_triggered();
 }
 
-void VexaControl::on_actionAdcSampleRate_triggered()
+// A module setting picked from a list: the module's value, read on the crate
+// thread, preselects its item (else `fallback`); the pick is written back.
+void VexaControl::chooseModuleSetting(const QString &label, const QStringList &items, const QString &fallback,
+                                      std::function<quint32(BaseModule *)> read,
+                                      std::function<void(BaseModule *, quint32)> write)
 {
     QPointer<BaseModule> module = currentModule();
     if (!module)
         return;
-    const QStringList items = {QStringLiteral("50"), QStringLiteral("60"), QStringLiteral("100"), QStringLiteral("500")};
-    // The module's rate, asked on the crate thread; the prompt follows.
-    auto rate = std::make_shared<quint32>(0);
-    m_session->post([this, module = module.data(), rate] {
-        if (m_session->modules().contains(module))
-            *rate = module->adcSamplesPerSecond();
-    }, this, [this, module, items, rate] {
-        int current = items.indexOf(QString::number(*rate));
+    auto value = std::make_shared<quint32>(0);
+    readThen(module, [value, read](BaseModule *m) { *value = read(m); }, [=] {
+        int current = items.indexOf(QString::number(*value));
         if (current < 0)
-            current = items.indexOf(QStringLiteral("500"));
+            current = items.indexOf(fallback);
         bool ok = false;
-        const QString item = MessageBox::getItem(this, productTitle(),
-                                                 tr("Choose ADC Sample Rate (samples per second):"), items, current,
-                                                 false, &ok);
+        const QString item = MessageBox::getItem(this, productTitle(), label, items, current, false, &ok);
+        // The module may have gone while the list was open.
         if (ok && !item.isEmpty() && module) {
-            const quint32 value = item.toUInt(nullptr, 10);
-            runOn({module.data()}, [value](BaseModule *m) { m->setAdcSamplesPerSecond(value); });
+            const quint32 picked = item.toUInt(nullptr, 10);
+            runOn({module.data()}, [write, picked](BaseModule *m) { write(m, picked); });
         }
     });
 }
 
+void VexaControl::on_actionAdcSampleRate_triggered()
+{
+    chooseModuleSetting(tr("Choose ADC Sample Rate (samples per second):"),
+                        {QStringLiteral("50"), QStringLiteral("60"), QStringLiteral("100"), QStringLiteral("500")},
+                        QStringLiteral("500"), [](BaseModule *m) { return m->adcSamplesPerSecond(); },
+                        [](BaseModule *m, quint32 value) { m->setAdcSamplesPerSecond(value); });
+}
+
 void VexaControl::on_actionDigitalFilter_triggered()
 {
-    QPointer<BaseModule> module = currentModule();
-    if (!module)
-        return;
-    const QStringList items = {QStringLiteral("1"), QStringLiteral("16"), QStringLiteral("64"), QStringLiteral("256"),
-                               QStringLiteral("1024")};
-    auto filter = std::make_shared<quint32>(0);
-    m_session->post([this, module = module.data(), filter] {
-        if (m_session->modules().contains(module))
-            *filter = module->digitalFilter();
-    }, this, [this, module, items, filter] {
-        int current = items.indexOf(QString::number(*filter));
-        if (current < 0)
-            current = items.indexOf(QStringLiteral("64"));
-        bool ok = false;
-        const QString item = MessageBox::getItem(this, productTitle(), tr("Choose Digital Filter averaging steps:"),
-                                                 items, current, false, &ok);
-        if (ok && !item.isEmpty() && module) {
-            const quint32 value = item.toUInt(nullptr, 10);
-            runOn({module.data()}, [value](BaseModule *m) { m->setDigitalFilter(value); });
-        }
-    });
+    chooseModuleSetting(tr("Choose Digital Filter averaging steps:"),
+                        {QStringLiteral("1"), QStringLiteral("16"), QStringLiteral("64"), QStringLiteral("256"),
+                         QStringLiteral("1024")},
+                        QStringLiteral("64"), [](BaseModule *m) { return m->digitalFilter(); },
+                        [](BaseModule *m, quint32 value) { m->setDigitalFilter(value); });
 }
 
 void VexaControl::on_actionCalibrationMode_triggered(bool checked)

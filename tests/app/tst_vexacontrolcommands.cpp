@@ -208,6 +208,31 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!other->channelControl(0).setON() && onChannels().isEmpty(), 3000);
     }
 
+    // The module's value is read on the crate thread before the list opens.
+    void moduleSettingListsOpenAfterTheRead_data()
+    {
+        QTest::addColumn<QString>("actionName");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("picked");
+        QTest::newRow("ADC rate") << "actionAdcSampleRate" << "Choose ADC Sample Rate (samples per second):" << "100";
+        QTest::newRow("filter") << "actionDigitalFilter" << "Choose Digital Filter averaging steps:" << "256";
+    }
+    void moduleSettingListsOpenAfterTheRead()
+    {
+        QFETCH(QString, actionName);
+        QFETCH(QString, label);
+        QFETCH(QString, picked);
+        VexaControl window;
+        QVERIFY(selectModule(window, 2));
+        MessageBox::setNextValue(picked);
+        action(window, qPrintable(actionName))->trigger();
+        QTRY_COMPARE(MessageBox::pendingValues(), 0);
+        const MessageBox::Record asked = MessageBox::last();
+        QCOMPARE(asked.kind, MessageBox::InputItem);
+        QCOMPARE(asked.text, label);
+        QCOMPARE(asked.value.toString(), picked);
+    }
+
     void voltagePromptForOneAndSelectedChannels()
     {
         VexaControl window;
